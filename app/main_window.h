@@ -1,0 +1,44 @@
+// frmMain's handlers: the one place where window events meet the subsystems.
+// The shell decodes messages into these calls and keeps the real windows in
+// line with `form` afterwards.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/events.h"
+#include "app/ports.h"
+#include "job/runner.h"
+#include "skin/form.h"
+
+namespace pagerift {
+
+class MainWindow {
+ public:
+  explicit MainWindow(Ports& ports) : ports_(ports), form_(MakeMainForm()), job_(form_, ports_) {}
+
+  Form& form() { return form_; }
+
+  void Load();
+  void TimerTick(const std::string& timer);
+  // `control` empty means the bare window surface; x and y are twips in the
+  // control's own client coordinates.
+  void MouseMove(const std::string& control, int buttons, float x, float y);
+  void MouseDown(const std::string& control, int buttons);
+  void Click(const std::string& control);
+  void DragOver(const std::string& control, DragState state);
+  unsigned Drop(const std::string& control, const std::optional<std::vector<std::string>>& files);
+  [[noreturn]] void Unload();
+
+  // What the user did in a real control, written back into the model.
+  void TextChanged(const std::string& control, const std::string& text);
+  void SelectionChanged(const std::string& control, int index);
+
+ private:
+  Ports& ports_;
+  Form form_;
+  SplitJob job_;
+};
+
+}  // namespace pagerift

@@ -1,0 +1,12 @@
+// The three-piece progress bar below the visible area.
+#pragma once
+
+#include "skin/form.h"
+
+namespace pagerift {
+
+void ProgressStartLayout(Form& form);
+void ProgressStepLayout(Form& form);  // reads form.lngStep
+void ProgressFullLayout(Form& form);
+
+}  // namespace pagerift

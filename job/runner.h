@@ -1,0 +1,41 @@
+// The split job: runs the splitter once per queued file, then completes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/ports.h"
+#include "skin/form.h"
+
+namespace pagerift {
+
+class SplitJob {
+ public:
+  SplitJob(Form& form, Ports& ports) : form_(form), ports_(ports) {}
+
+  // Timer1's tick: disarm the timer, pump once, run the queue.
+  void Timer1Tick();
+  // Splits every queued file in order, then shows the completion.
+  void BurstNext();
+
+  // The command line for one source, as the splitter receives it.
+  static std::string CommandLine(const std::string& programFolder, const std::string& source);
+  static std::string SplitterPath(const std::string& programFolder);
+  // The completion text for a job that took `total` files.
+  static std::string CompletionText(size_t total, const std::vector<std::string>& failed);
+
+ private:
+  // What one job has done so far: from the tick to the completion message.
+  struct Tally {
+    size_t total = 0;
+    std::vector<std::string> failed;
+  };
+  void SplitFirst(Tally& tally);
+  void Complete(const Tally& tally);
+
+  Form& form_;
+  Ports& ports_;
+  bool running_ = false;
+};
+
+}  // namespace pagerift

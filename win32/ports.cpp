@@ -1,0 +1,169 @@
+#include "win32/ports.h"
+
+#include <shellapi.h>
+
+#include <vector>
+
+#include "win32/frame.h"
+#include "win32/raii.h"
+#include "win32/text.h"
+
+namespace pagerift::win {
+
+void WinPump::DoEvents() {
+  frame_.Sync();
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (frame_.hwnd() && IsDialogMessageW(frame_.hwnd(), &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  frame_.Sync();
+}
+
+std::optional<uint32_t> WinProcessRunner::RunHidden(const std::string& application,
+                                                    const std::string& commandLine) {
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  si.wShowWindow = SW_HIDE;
+  // No standard handles: the splitter never reads input, and nothing it
+  // might wait on is connected.
+  si.hStdInput = si.hStdOutput = si.hStdError = nullptr;
+  PROCESS_INFORMATION pi{};
+  std::wstring app = ToWide(application);
+  std::wstring cmd = ToWide(commandLine);
+  if (!CreateProcessW(app.c_str(), cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                      nullptr, &si, &pi))
+    return std::nullopt;
+  UniqueHandle process(pi.hProcess);
+  UniqueHandle thread(pi.hThread);
+  // Sleep until the splitter ends or input arrives; handle the input and
+  // go back to sleep. The handle we hold cannot be confused with a reused id.
+  for (;;) {
+    HANDLE h = process.get();
+    DWORD r = MsgWaitForMultipleObjectsEx(1, &h, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (r == WAIT_OBJECT_0 + 1) {
+      pump_.DoEvents();
+      continue;
+    }
+    break;
+  }
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process.get(), &code) || code == STILL_ACTIVE) return std::nullopt;
+  return code;
+}
+
+WinShell::~WinShell() {
+  if (instanceMutex_) CloseHandle(instanceMutex_);
+}
+
+void WinShell::Beep() { MessageBeep(MB_OK); }
+
+void WinShell::MessageBox(const std::string& text, const std::string& title, bool warning) {
+  frame_.Sync();
+  ::MessageBoxW(frame_.hwnd(), ToWide(text).c_str(), ToWide(title).c_str(),
+              MB_OK | (warning ? MB_ICONWARNING : 0));
+}
+
+void WinShell::Open(const std::string& target) {
+  ShellExecuteW(nullptr, L"open", ToWide(target).c_str(), L"", L"", SW_SHOWNORMAL);
+}
+
+std::string WinShell::ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n < path.size()) {
+      path.resize(n);
+      break;
+    }
+    path.resize(path.size() * 2);
+  }
+  size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return {};
+  // A drive root keeps its backslash.
+  path.resize(slash == 2 && path[1] == L':' ? slash + 1 : slash);
+  return ToUtf8(path);
+}
+
+std::string WinShell::CurrentFolder() {
+  DWORD n = GetCurrentDirectoryW(0, nullptr);
+  std::wstring path(n, L'\0');
+  n = GetCurrentDirectoryW(n, path.data());
+  path.resize(n);
+  return ToUtf8(path);
+}
+
+bool WinShell::AnotherInstanceRunning() {
+  instanceMutex_ = CreateMutexW(nullptr, TRUE, L"Local\\Pagerift.SingleInstance");
+  return instanceMutex_ && GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+std::string WinShell::AnsiToUtf8(const std::string& bytes) { return win::AnsiToUtf8(bytes); }
+
+std::string WinShell::DecimalSeparator() {
+  wchar_t sep[8] = {};
+  if (!GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, sep, 8)) return ".";
+  return ToUtf8(sep);
+}
+
+void WinShell::EndProgram() {
+  frame_.Revoke();
+  ExitProcess(0);
+}
+
+bool WinFileSystem::CreateFolder(const std::string& path) {
+  return CreateDirectoryW(ToWide(path).c_str(), nullptr) != 0;
+}
+
+std::optional<std::string> WinFileSystem::ReadOrdinaryFile(const std::string& path) {
+  std::wstring wide = ToWide(path);
+  DWORD attrs = GetFileAttributesW(wide.c_str());
+  if (attrs == INVALID_FILE_ATTRIBUTES ||
+      (attrs & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)))
+    return std::nullopt;
+  UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.get() == INVALID_HANDLE_VALUE) {
+    file.release();
+    return std::string();  // present but unreadable: read as empty
+  }
+  std::string bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+    bytes.append(buffer, got);
+  return bytes;
+}
+
+bool WinFileSystem::FolderHasEntries(const std::string& folder) {
+  WIN32_FIND_DATAW found;
+  UniqueFind search(FindFirstFileW(ToWide(folder + "*").c_str(), &found));
+  if (search.get() == INVALID_HANDLE_VALUE) {
+    search.release();
+    return false;
+  }
+  do {
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM)) return true;
+  } while (FindNextFileW(search.get(), &found));
+  return false;
+}
+
+float WinScreen::TwipsPerPixelX() {
+  WindowDc dc(nullptr);
+  int dpi = GetDeviceCaps(dc.get(), LOGPIXELSX);
+  return dpi > 0 ? 1440.0f / dpi : 15.0f;
+}
+
+float WinScreen::TwipsPerPixelY() {
+  WindowDc dc(nullptr);
+  int dpi = GetDeviceCaps(dc.get(), LOGPIXELSY);
+  return dpi > 0 ? 1440.0f / dpi : 15.0f;
+}
+
+}  // namespace pagerift::win
