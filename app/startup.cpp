@@ -1,0 +1,92 @@
+#include "app/startup.h"
+
+#include <cmath>
+
+#include "app/settings.h"
+
+namespace pagerift {
+
+namespace {
+
+// The layout is drawn at 96 DPI, where a pixel is 15 twips.
+constexpr float kDesignTwipsPerPixel = 15;
+
+// A drive root comes with its backslash; doubling it would still work on
+// Windows but makes a path nobody would type.
+std::string InFolder(const std::string& folder, const std::string& name) {
+  if (!folder.empty() && folder.back() == '\\') return folder + name;
+  return folder + "\\" + name;
+}
+
+bool IsUsableFactor(float twipsPerPixel) {
+  return std::isfinite(twipsPerPixel) && twipsPerPixel > 0;
+}
+
+size_t Utf8Length(const std::string& s) {
+  size_t n = 0;
+  for (unsigned char b : s) n += (b & 0xC0) != 0x80;
+  return n;
+}
+
+// The byte offset where the code point number `count` begins.
+size_t Utf8Prefix(const std::string& s, size_t count) {
+  size_t seen = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80 && seen++ == count) return i;
+  }
+  return s.size();
+}
+
+}  // namespace
+
+std::string ShortenCaption(const std::string& caption) {
+  if (Utf8Length(caption) <= 10) return caption;
+  return caption.substr(0, Utf8Prefix(caption, 23)) + "..";
+}
+
+void ScaleToScreen(Form& form, float twipsX, float twipsY) {
+  // A screen that reports nonsense keeps the design layout rather than
+  // collapsing the window.
+  if (!IsUsableFactor(twipsX) || !IsUsableFactor(twipsY)) return;
+  const auto sx = [&](float v) { return v * twipsX / kDesignTwipsPerPixel; };
+  const auto sy = [&](float v) { return v * twipsY / kDesignTwipsPerPixel; };
+
+  // Sizes scale along with positions: scaling positions alone would grow the
+  // drop zone past the window at any resolution other than 96 DPI.
+  form.Width = sx(form.Width);
+  form.Height = sy(form.Height);
+  for (Control& c : form.controls) {
+    if (c.IsTimer()) continue;
+    c.Left = sx(c.Left);
+    c.Top = sy(c.Top);
+    c.SetWidth(sx(c.Width));
+    c.SetHeight(sy(c.Height));
+    // Fonts follow the horizontal resolution, as the toolkit's do.
+    if (c.hasFont) c.FontSize = sx(c.FontSize);
+  }
+}
+
+void RunStartup(Form& form, Ports& ports) {
+  if (ports.shell.AnotherInstanceRunning()) ports.shell.EndProgram();
+
+  ports.window.SetTopmost();
+  ports.window.Show();
+  ports.pump.DoEvents();
+  form.lngStep = 0;
+
+  Control& path = form["txtPath"];
+  path.Text = kDefaultOutputFolder;
+  ApplySettings(form, ports.fs.ReadOrdinaryFile(InFolder(ports.shell.ProgramFolder(), "setup.ini")),
+                ports.shell);
+  if (path.Text.empty()) path.Text = kDefaultOutputFolder;
+
+  Control& label = form["lblPath"];
+  label.Caption = ShortenCaption(label.Caption);
+
+  ScaleToScreen(form, ports.screen.TwipsPerPixelX(), ports.screen.TwipsPerPixelY());
+  ports.window.Repaint();
+  // Last, so the shaping tick cannot come before the window is complete.
+  form["Timer3"].Enabled = true;
+}
+
+}  // namespace pagerift

@@ -1,0 +1,118 @@
+#include "job/runner.h"
+
+#include <algorithm>
+
+#include "job/progress.h"
+
+namespace pagerift {
+
+namespace {
+
+constexpr size_t kMaxListedFailures = 10;
+constexpr char kEllipsis[] = "\xE2\x80\xA6";  // U+2026 in UTF-8
+
+void SetStatus(Form& form, const char* caption) { form["lblPb"].Caption = caption; }
+
+// Marks the job as running for as long as its loop is on the stack, also when
+// a close during the wait unwinds it.
+class RunningScope {
+ public:
+  explicit RunningScope(bool& flag) : flag_(flag) { flag_ = true; }
+  ~RunningScope() { flag_ = false; }
+  RunningScope(const RunningScope&) = delete;
+  RunningScope& operator=(const RunningScope&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+void SplitJob::Timer1Tick() {
+  form_["Timer1"].Enabled = false;
+  ports_.pump.DoEvents();
+  BurstNext();
+}
+
+void SplitJob::BurstNext() {
+  // The loop below already takes every file queued while it runs, so a call
+  // that slips in through a pump would only split the same entry twice.
+  if (running_) return;
+  Tally tally;
+  {
+    RunningScope running(running_);
+    while (!form_.Queue().empty()) SplitFirst(tally);
+  }
+  Complete(tally);
+}
+
+void SplitJob::SplitFirst(Tally& tally) {
+  form_["picDrag"].Enabled = false;
+  ports_.pump.DoEvents();
+  ports_.pump.DoEvents();
+
+  form_.lngStep = 0;
+  SetStatus(form_, "Bursting...");
+  ProgressStartLayout(form_);
+  ++form_.lngStep;
+  ProgressStepLayout(form_);
+  SetStatus(form_, "Bursting...Please Wait...");
+
+  std::string& output = form_["txtPath"].Text;
+  if (output.empty() || output.back() != '\\') output += '\\';
+  // A folder that exists already, or cannot be made, is no reason to stop.
+  ports_.fs.CreateFolder(form_["txtPath"].Text);
+
+  // The pumps above run other handlers; the queue is looked at afresh.
+  if (!form_.Queue().empty()) {
+    const std::string source = form_.Queue().front();
+    ++tally.total;
+    const std::string folder = ports_.shell.ProgramFolder();
+    const auto exitCode = ports_.process.RunHidden(SplitterPath(folder), CommandLine(folder, source));
+    if (!exitCode || *exitCode != 0) tally.failed.push_back(source);
+    // Drops handled during the wait append behind this entry; they stay.
+    auto& queue = form_.Queue();
+    if (!queue.empty()) queue.erase(queue.begin());
+  }
+
+  ProgressFullLayout(form_);
+  SetStatus(form_, "");
+  ports_.pump.DoEvents();
+}
+
+void SplitJob::Complete(const Tally& tally) {
+  const std::string text = CompletionText(tally.total, tally.failed);
+  ports_.shell.Beep();
+  SetStatus(form_, "");
+  // The splitter writes into the current folder, so that is where the pages are.
+  ports_.shell.Open(ports_.shell.CurrentFolder());
+  Control& drag = form_["picDrag"];
+  drag.Visible = true;
+  drag.Enabled = true;
+  ports_.shell.MessageBox(text, "Done", !tally.failed.empty());
+}
+
+std::string SplitJob::SplitterPath(const std::string& programFolder) {
+  // A drive root ("C:\") already ends in its separator.
+  const bool endsInSeparator = !programFolder.empty() && programFolder.back() == '\\';
+  return programFolder + (endsInSeparator ? "" : "\\") + "data\\pdftk.exe";
+}
+
+std::string SplitJob::CommandLine(const std::string& programFolder, const std::string& source) {
+  // Quoted, so a folder with blanks cannot make "C:\Program.exe" the program.
+  return "\"" + SplitterPath(programFolder) + "\" \"" + source + "\" burst";
+}
+
+std::string SplitJob::CompletionText(size_t total, const std::vector<std::string>& failed) {
+  if (failed.empty()) return "Bursted to Current Folder Successfully.";
+  const size_t ok = total > failed.size() ? total - failed.size() : 0;
+  std::string text = "Bursted " + std::to_string(ok) + " of " + std::to_string(total) +
+                     " files to Current Folder.\r\n\r\nCould not burst:";
+  const size_t listed = std::min(failed.size(), kMaxListedFailures);
+  for (size_t i = 0; i < listed; ++i) text += "\r\n" + failed[i];
+  if (failed.size() > listed)
+    text += "\r\n" + std::string(kEllipsis) + "and " + std::to_string(failed.size() - listed) + " more.";
+  return text;
+}
+
+}  // namespace pagerift
