@@ -145,8 +145,10 @@ void Frame::CreateControls(HINSTANCE instance) {
 }
 
 void Frame::CreateTooltips(HINSTANCE instance) {
+  // Unowned: under wine a window that owns a topmost tooltip cannot itself
+  // be made topmost.
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
                              nullptr, instance, nullptr);
   if (!tooltip_) return;
   for (size_t i = 0; i < formPtr_->controls.size(); ++i) {

@@ -29,6 +29,7 @@ class Frame : public WindowOps {
   // Creates the window and every control, hidden, centred for its design size.
   bool Create(HINSTANCE instance);
   HWND hwnd() const { return hwnd_; }
+  DropTarget* dropTarget() const { return dropTarget_; }
   HWND ControlWindow(const std::string& name) const;
   // Brings every real window in line with the model.
   void Sync();
@@ -97,6 +98,7 @@ class Frame : public WindowOps {
   DropTarget* dropTarget_ = nullptr;
   bool revoked_ = false;
   bool syncing_ = false;
+  bool topmost_ = false;
   HCURSOR hand_ = nullptr;
 };
 

@@ -148,12 +148,15 @@ HFONT Frame::Font(float size, bool underline) {
 }
 
 void Frame::SetTopmost() {
+  topmost_ = true;
   SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
 void Frame::Show() {
   Sync();
   ShowWindow(hwnd_, SW_SHOW);
+  // Wine forgets a topmost request made while the window was hidden.
+  if (topmost_) SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   UpdateWindow(hwnd_);
   SetForegroundWindow(hwnd_);
   if (HWND txt = ControlWindow("txtPath")) SetFocus(txt);

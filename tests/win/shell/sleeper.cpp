@@ -1,0 +1,10 @@
+// sleeper MS CODE: sleeps MS milliseconds, then exits with CODE.
+#include <windows.h>
+
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  if (argc < 3) return 99;
+  Sleep(static_cast<DWORD>(std::atoi(argv[1])));
+  return std::atoi(argv[2]);
+}
