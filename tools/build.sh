@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds Pagerift: the host configuration (core, unit tests, native splitter)
+# and the Windows configuration (Pagerift.exe, data/pdftk.exe, wine tests).
+#   tools/build.sh          both
+#   tools/build.sh win      only the Windows program and its tests
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+WHAT=${1:-all}
+JOBS=${JOBS:-$(nproc)}
+
+"$ROOT/tools/bootstrap.sh"
+DEPS=$("$ROOT/tools/deps.sh" | tail -n 1)
+
+configure() { # dir args...
+  local dir=$1; shift
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$ROOT" -B "$dir" "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log" >&2; exit 1; }
+  fi
+}
+mkdir -p "$ROOT/build"
+if [ "$WHAT" = all ]; then
+  configure "$ROOT/build/host" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build "$ROOT/build/host" -j"$JOBS"
+fi
+configure "$ROOT/build/win" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
+  -DPAGERIFT_DEPS_PREFIX="$DEPS" -DCMAKE_BUILD_TYPE=Release
+cmake --build "$ROOT/build/win" -j"$JOBS"
+echo "build: the program is in $ROOT/build/win/Pagerift"

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test layer:
+#   unit (host), win (in-process under wine), e2e (the real program, black box).
+# Ends with one line 'N passed, N failed' for the whole run; exits non-zero
+# when anything failed.
+#   tools/test.sh [unit|win|e2e ...]   only those layers
+set -uo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+LAYERS=${*:-unit win e2e}
+RESULTS=$ROOT/build/test-results
+JOBS=${JOBS:-$(nproc)}
+
+"$ROOT/tools/build.sh" || { echo "0 passed, 1 failed"; exit 1; }
+rm -rf "$RESULTS" && mkdir -p "$RESULTS"
+status=0
+for layer in $LAYERS; do
+  echo "=== $layer tests"
+  case $layer in
+    unit)
+      (cd "$ROOT/build/host" && ctest -j"$JOBS" --output-on-failure --output-junit "$RESULTS/unit.xml") || status=1
+      ;;
+    win)
+      "$ROOT/tools/wine-env.sh" bash -c "cd '$ROOT/build/win' && ctest --output-on-failure --output-junit '$RESULTS/win.xml'" </dev/null || status=1
+      ;;
+    e2e)
+      (cd "$ROOT" && PAGERIFT_STAGE="$ROOT/build/win/Pagerift" /usr/bin/python3 -m pytest -q -p no:cacheprovider \
+        tests/e2e --junitxml="$RESULTS/e2e.xml") </dev/null || status=1
+      ;;
+    *) echo "test: unknown layer $layer"; status=1 ;;
+  esac
+done
+
+shopt -s nullglob
+reports=("$RESULTS"/*.xml)
+python3 "$ROOT/tools/junit_summary.py" "${reports[@]}" || status=1
+[ ${#reports[@]} -gt 0 ] || status=1
+exit $status

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Runs a command with a private virtual display and a throwaway wine prefix,
+# and takes both down afterwards, whatever the command did.
+#   tools/wine-env.sh COMMAND [ARGS...]
+# The command sees DISPLAY, WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES.
+set -uo pipefail
+
+free_display() {
+  local n
+  for n in $(seq 90 199); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { echo "$n"; return; }
+  done
+  return 1
+}
+
+N=$(free_display) || { echo "wine-env: no free display number" >&2; exit 1; }
+Xvfb ":$N" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+XVFB_PID=$!
+export DISPLAY=":$N"
+for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+
+TMP=$(mktemp -d)
+export WINEPREFIX="$TMP/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+
+cleanup() {
+  wineserver -k </dev/null >/dev/null 2>&1
+  kill "$XVFB_PID" 2>/dev/null
+  wait "$XVFB_PID" 2>/dev/null
+  rm -rf "$TMP"
+}
+trap cleanup EXIT
+
+# Wine's services keep the stdio of whoever starts them: start them here,
+# detached, so no test runner's pipe is held open.
+wineboot -i </dev/null >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+wineserver -p </dev/null >/dev/null 2>&1
+wine cmd /c exit </dev/null >/dev/null 2>&1
+
+"$@"
