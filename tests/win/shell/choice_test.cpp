@@ -1,0 +1,89 @@
+// The folder dialog behind the browse button, and the option lists, with the
+// real dialogs and controls.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+
+#include "win32/app.h"
+#include "win32/text.h"
+
+using pagerift::win::App;
+
+namespace {
+
+struct Choice : ::testing::Test {
+  void SetUp() override {
+    OleInitialize(nullptr);
+    ASSERT_TRUE(app.Create(GetModuleHandleW(nullptr)));
+    app.main().Load();
+  }
+  void TearDown() override { app.frame().Revoke(); }
+
+  // A left click at a point of the frame, as the mouse would give it.
+  void ClickFrame(int x, int y) {
+    HWND f = app.frame().hwnd();
+    SendMessageW(f, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(f, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  }
+
+  App app;
+};
+
+// Waits for a top-level window with `title`, then presses its button `id`.
+std::thread PressWhenShown(const wchar_t* title, int id, std::atomic<bool>& seen) {
+  return std::thread([title, id, &seen] {
+    for (int i = 0; i < 200; ++i) {
+      if (HWND dlg = FindWindowW(nullptr, title)) {
+        seen = true;
+        Sleep(300);  // let the tree settle on its first selection
+        PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
+        return;
+      }
+      Sleep(50);
+    }
+  });
+}
+
+}  // namespace
+
+TEST_F(Choice, BrowseOpensTheFolderDialogAndTakesTheConfirmedFolder) {
+  std::atomic<bool> seen{false};
+  std::thread confirm = PressWhenShown(L"Browse for Folder", IDOK, seen);
+  ClickFrame(490, 412);  // imgBrowse lies below the visible area
+  confirm.join();
+  ASSERT_TRUE(seen) << "no folder dialog";
+  const std::string chosen = app.main().form()["txtPath"].Text;
+  EXPECT_NE(chosen, "C:\\Output");
+  DWORD attrs = GetFileAttributesW(pagerift::win::ToWide(chosen).c_str());
+  EXPECT_TRUE(attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) << chosen;
+  // Shortened at start-up and once more after the choice.
+  EXPECT_EQ(app.main().form()["lblPath"].Caption, "Current Folder....");
+}
+
+TEST_F(Choice, CancelLeavesTheFolderAsItWas) {
+  std::atomic<bool> seen{false};
+  std::thread cancel = PressWhenShown(L"Browse for Folder", IDCANCEL, seen);
+  ClickFrame(490, 412);
+  cancel.join();
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(app.main().form()["txtPath"].Text, "C:\\Output");
+}
+
+TEST_F(Choice, EachOptionButtonDropsItsOwnList) {
+  auto& f = app.frame();
+  for (auto [button, combo] : {std::pair{"picButtonBR", "cmbBR"}, std::pair{"picButtonR", "cmbR"},
+                               std::pair{"picButtonChannel", "cmbChannel"}}) {
+    for (const char* c : {"cmbBR", "cmbR", "cmbChannel"})
+      SendMessageW(f.ControlWindow(c), CB_SHOWDROPDOWN, FALSE, 0);
+    HWND b = f.ControlWindow(button);
+    SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    for (const char* c : {"cmbBR", "cmbR", "cmbChannel"})
+      EXPECT_EQ(SendMessageW(f.ControlWindow(c), CB_GETDROPPEDSTATE, 0, 0) != 0,
+                std::string(c) == combo)
+          << button << " / " << c;
+  }
+}
