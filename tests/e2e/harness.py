@@ -1,0 +1,233 @@
+"""Black-box plumbing: polling waits, a private Xvfb display and the xdotool/ImageMagick calls on it."""
+import os
+import re
+import signal
+import subprocess
+import time
+from pathlib import Path
+
+from PIL import Image
+
+# Slow CI machines can stretch every wait without touching the tests.
+TIMEOUT_SCALE = float(os.environ.get("PAGERIFT_E2E_TIMEOUT_SCALE", "1"))
+SCREEN_W, SCREEN_H = 1024, 768
+
+
+class WaitTimeout(AssertionError):
+    """A condition never came true; reported as a test failure, not an error in the harness."""
+
+
+def wait_until(condition, timeout, what, interval=0.1):
+    """Polls `condition` until it returns something truthy and returns that; raises WaitTimeout otherwise.
+
+    A condition raises AssertionError when waiting longer is pointless (the program died, say); that
+    ends the wait at once. Other errors count as "not yet"."""
+    limit = timeout * TIMEOUT_SCALE
+    deadline = time.monotonic() + limit
+    last_error = None
+    while True:
+        try:
+            value = condition()
+            if value:
+                return value
+        except AssertionError:
+            raise
+        except Exception as exc:  # a half-written file or a window that just vanished: try again
+            last_error = exc
+        if time.monotonic() >= deadline:
+            detail = f" (last error: {last_error!r})" if last_error else ""
+            raise WaitTimeout(f"timed out after {limit:g} s waiting for {what}{detail}")
+        time.sleep(interval)
+
+
+def wait_for_file(path, timeout=60, what=None):
+    path = Path(path)
+    return wait_until(lambda: path.exists() and path, timeout, what or f"file {path}")
+
+
+def end_process(proc, grace=5):
+    """Ends one process we started, by its pid, and reaps it."""
+    if proc is None or proc.poll() is not None:
+        return
+    proc.send_signal(signal.SIGTERM)
+    try:
+        proc.wait(timeout=grace)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait(timeout=grace)
+
+
+def rect_overlaps(a, b):
+    ax, ay, aw, ah = a
+    bx, by, bw, bh = b
+    return ax < bx + bw and bx < ax + aw and ay < by + bh and by < ay + ah
+
+
+class XDisplay:
+    """A private Xvfb on the first free display number, plus the X-side tools the tests drive it with."""
+
+    FIRST, LAST = 90, 250
+
+    def __init__(self, scratch):
+        self.scratch = Path(scratch)
+        self.scratch.mkdir(parents=True, exist_ok=True)
+        self.number = None
+        self.proc = None
+        self._shots = 0
+
+    # -- lifetime ---------------------------------------------------------------------------------
+    @staticmethod
+    def _taken(n):
+        return Path(f"/tmp/.X11-unix/X{n}").exists() or Path(f"/tmp/.X{n}-lock").exists()
+
+    def start(self):
+        for n in range(self.FIRST, self.LAST):
+            if self._taken(n):
+                continue
+            log = open(self.scratch / f"Xvfb-{n}.log", "wb")
+            proc = subprocess.Popen(
+                ["Xvfb", f":{n}", "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp"],
+                stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
+            log.close()
+            self.number, self.proc = n, proc
+            try:
+                # Another run may grab the same number between our check and Xvfb's lock: it then exits.
+                wait_until(lambda: proc.poll() is not None or self._answers(), 20, f"Xvfb on :{n}")
+            except WaitTimeout:
+                end_process(proc)
+                raise
+            if proc.poll() is None:
+                return self
+            self.number, self.proc = None, None
+        raise RuntimeError("no free X display number for Xvfb")
+
+    def _answers(self):
+        return subprocess.run(["xdpyinfo"], env=self.env(), stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10).returncode == 0
+
+    def stop(self):
+        end_process(self.proc)
+        self.proc = None
+
+    @property
+    def name(self):
+        return f":{self.number}"
+
+    def env(self, base=None):
+        env = dict(os.environ if base is None else base)
+        env["DISPLAY"] = self.name
+        env.pop("XAUTHORITY", None)
+        return env
+
+    # -- xdotool ------------------------------------------------------------------------------------
+    def xdo(self, *args, check=True, timeout=30):
+        res = subprocess.run(["xdotool", *map(str, args)], env=self.env(), stdin=subprocess.DEVNULL,
+                             capture_output=True, text=True, timeout=timeout * TIMEOUT_SCALE)
+        if check and res.returncode != 0:
+            raise RuntimeError(f"xdotool {' '.join(map(str, args))} failed: {res.stderr.strip()}")
+        return res.stdout
+
+    def search(self, name_regex, visible=True):
+        """Window ids whose title matches the regex (xdotool says nothing and exits 1 when none do)."""
+        args = ["search"] + (["--onlyvisible"] if visible else []) + ["--name", name_regex]
+        return [int(w) for w in self.xdo(*args, check=False).split()]
+
+    def wait_window(self, name_regex, timeout=60, visible=True):
+        return wait_until(lambda: (self.search(name_regex, visible) or [None])[0], timeout,
+                          f"a window named /{name_regex}/")
+
+    def wait_window_gone(self, wid, name_regex=".", timeout=30):
+        wait_until(lambda: not self.shown(wid, name_regex), timeout, f"window {wid} to close")
+
+    def shown(self, wid, name_regex="."):
+        """True while the window is mapped with a matching title (X reuses ids: check soon after use)."""
+        return wid in self.search(name_regex)
+
+    def window_name(self, wid):
+        return self.xdo("getwindowname", wid, check=False).rstrip("\n")
+
+    def geometry(self, wid):
+        """(x, y, width, height) of the window on the root."""
+        out = self.xdo("getwindowgeometry", "--shell", wid)
+        vals = dict(line.split("=", 1) for line in out.split() if "=" in line)
+        return int(vals["X"]), int(vals["Y"]), int(vals["WIDTH"]), int(vals["HEIGHT"])
+
+    def window_list(self):
+        """Every named window: id, visibility, geometry and title, one a line (for failure reports)."""
+        visible = set(self.search(".", visible=True))
+        lines = []
+        for wid in self.search(".", visible=False):
+            try:
+                x, y, w, h = self.geometry(wid)
+                geo = f"{w}x{h}+{x}+{y}"
+            except (RuntimeError, KeyError):
+                geo = "?"
+            shown = "visible" if wid in visible else "hidden"
+            lines.append(f"{wid}\t{shown}\t{geo}\t{self.window_name(wid)}")
+        return "\n".join(lines) + "\n"
+
+    def move(self, x, y):
+        self.xdo("mousemove", int(x), int(y))
+
+    def click(self, x, y, button=1):
+        self.xdo("mousemove", int(x), int(y), "click", button)
+
+    def key(self, *keys):
+        self.xdo("key", *keys)
+
+    def focus(self, wid):
+        self.xdo("windowfocus", "--sync", wid)
+
+    def drag(self, start, end, steps=10, pause=0.1, button=1, hold=None):
+        """Pressed-button move in small steps: Wine starts a window move only when the moves are paced."""
+        (x0, y0), (x1, y1) = start, end
+        self.move(x0, y0)
+        self.xdo("mousedown", button)
+        try:
+            for i in range(1, steps + 1):
+                time.sleep(pause)
+                self.move(x0 + (x1 - x0) * i / steps, y0 + (y1 - y0) * i / steps)
+            if hold:
+                hold()
+            time.sleep(pause)
+        finally:
+            self.xdo("mouseup", button)
+
+    # -- pixels ---------------------------------------------------------------------------------------
+    def screenshot(self, path=None):
+        if path is None:
+            self._shots += 1
+            path = self.scratch / f"shot-{self._shots:04d}.png"
+        subprocess.run(["import", "-window", "root", str(path)], env=self.env(), check=True,
+                       stdin=subprocess.DEVNULL, capture_output=True, timeout=30 * TIMEOUT_SCALE)
+        return Path(path)
+
+    def pixel(self, x, y, shot=None):
+        """(r, g, b) at a root position; takes a fresh screenshot unless one is given."""
+        own = shot is None
+        shot = self.screenshot() if own else shot
+        try:
+            with Image.open(shot) as img:
+                return img.convert("RGB").getpixel((int(x), int(y)))
+        finally:
+            if own:
+                Path(shot).unlink(missing_ok=True)
+
+    def wait_pixel(self, x, y, test, timeout=30, what=None):
+        """Waits until test((r, g, b)) holds at a root position; `test` may be an (r, g, b) tuple."""
+        check = test if callable(test) else (lambda rgb: tuple(rgb) == tuple(test))
+        seen = []
+
+        def probe():
+            rgb = self.pixel(x, y)
+            seen[:] = [rgb]
+            return check(rgb)
+        try:
+            wait_until(probe, timeout, what or f"pixel ({x},{y}) to match")
+        except WaitTimeout as exc:
+            raise WaitTimeout(f"{exc}; last seen {seen[0] if seen else None}") from None
+        return seen[0]
+
+
+def safe_name(text):
+    return re.sub(r"[^\w.-]+", "_", text).strip("_")[:120] or "test"
