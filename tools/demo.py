@@ -38,7 +38,7 @@ def main():
         app.drop_files([sample], at=(274, 183))
         text = app.dialog_text("Done", timeout=120)
         shot = app.screenshot(out / "done.png")
-        print(f'demo: Pagerift says "{" ".join(text) if isinstance(text, list) else text}"')
+        print(f'demo: Pagerift says "{text}"')
         pages = page_files(pages_dir, sample.stem)
         print(f"demo: {len(pages)} pages were written to {pages_dir}:")
         for p in pages:
