@@ -5,21 +5,17 @@
 # The command sees DISPLAY, WINEPREFIX, WINEDEBUG and WINEDLLOVERRIDES.
 set -uo pipefail
 
-free_display() {
-  local n
-  for n in $(seq 90 199); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { echo "$n"; return; }
-  done
-  return 1
-}
-
-N=$(free_display) || { echo "wine-env: no free display number" >&2; exit 1; }
-Xvfb ":$N" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+TMP=$(mktemp -d)
+# Xvfb picks a free display number itself and writes it down, so two runs on
+# one machine never end up on the same display.
+Xvfb -displayfd 4 -screen 0 1024x768x24 -nolisten tcp 4>"$TMP/display" </dev/null >/dev/null 2>&1 &
 XVFB_PID=$!
+for _ in $(seq 1 300); do [ -s "$TMP/display" ] && break; sleep 0.1; done
+N=$(head -n 1 "$TMP/display")
+[ -n "$N" ] || { echo "wine-env: Xvfb did not start" >&2; kill "$XVFB_PID"; rm -rf "$TMP"; exit 1; }
 export DISPLAY=":$N"
 for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
-TMP=$(mktemp -d)
 export WINEPREFIX="$TMP/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 
 cleanup() {

@@ -21,9 +21,27 @@ class App:
         self.wid = None
 
     # -- lifetime -------------------------------------------------------------------------------------
-    def start(self, *args, wait=True, timeout=60):
-        """Starts `wine Pagerift.exe ARGS` in the working folder; waits for its window unless told not to."""
+    def start(self, *args, wait=True, timeout=60, stall=20):
+        """Starts `wine Pagerift.exe ARGS` in the working folder; waits for its window unless told not to.
+
+        Now and then wine stalls while it brings a freshly started prefix up: the process is there
+        but never gets as far as a window, with every wine process idle. A start that shows nothing
+        within `stall` seconds is taken down with the prefix and made again, twice at most."""
         assert self.proc is None, "one App drives one process; stop() it first"
+        for attempt in range(3):
+            self._launch(args)
+            if not wait:
+                return self
+            try:
+                self.wait_window(stall if attempt < 2 else timeout)
+                return self
+            except WaitTimeout:
+                if attempt == 2 or self.proc.poll() is not None:
+                    raise
+                self.stop()
+        return self
+
+    def _launch(self, args):
         if not self.prefix.processes():
             self.prefix.prewarm()
         self.logdir.mkdir(parents=True, exist_ok=True)
@@ -31,9 +49,6 @@ class App:
             self.proc = subprocess.Popen(["wine", str(self.exe), *map(str, args)], cwd=self.cwd,
                                          env=self.prefix.env(), stdin=subprocess.DEVNULL,
                                          stdout=out, stderr=err, start_new_session=True)
-        if wait:
-            self.wait_window(timeout)
-        return self
 
     def wait_window(self, timeout=60):
         self.wid = wait_until(self._own_window, timeout, "the Pagerift window")

@@ -66,8 +66,6 @@ def rect_overlaps(a, b):
 class XDisplay:
     """A private Xvfb on the first free display number, plus the X-side tools the tests drive it with."""
 
-    FIRST, LAST = 90, 250
-
     def __init__(self, scratch):
         self.scratch = Path(scratch)
         self.scratch.mkdir(parents=True, exist_ok=True)
@@ -76,30 +74,27 @@ class XDisplay:
         self._shots = 0
 
     # -- lifetime ---------------------------------------------------------------------------------
-    @staticmethod
-    def _taken(n):
-        return Path(f"/tmp/.X11-unix/X{n}").exists() or Path(f"/tmp/.X{n}-lock").exists()
-
     def start(self):
-        for n in range(self.FIRST, self.LAST):
-            if self._taken(n):
-                continue
-            log = open(self.scratch / f"Xvfb-{n}.log", "wb")
-            proc = subprocess.Popen(
-                ["Xvfb", f":{n}", "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24", "-nolisten", "tcp"],
-                stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
-            log.close()
-            self.number, self.proc = n, proc
-            try:
-                # Another run may grab the same number between our check and Xvfb's lock: it then exits.
-                wait_until(lambda: proc.poll() is not None or self._answers(), 20, f"Xvfb on :{n}")
-            except WaitTimeout:
-                end_process(proc)
-                raise
-            if proc.poll() is None:
-                return self
-            self.number, self.proc = None, None
-        raise RuntimeError("no free X display number for Xvfb")
+        # Xvfb picks a free display number itself and tells us through a pipe: checking for a free
+        # number first and starting Xvfb on it races with other runs on the same machine, and the
+        # loser's windows would open on the winner's display.
+        read_end, write_end = os.pipe()
+        log = open(self.scratch / "Xvfb.log", "wb")
+        proc = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24",
+             "-nolisten", "tcp"],
+            stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True,
+            pass_fds=(write_end,))
+        log.close()
+        os.close(write_end)
+        with os.fdopen(read_end) as numbers:
+            line = numbers.readline().strip()
+        if not line.isdigit():
+            end_process(proc)
+            raise RuntimeError(f"Xvfb did not start: {(self.scratch / 'Xvfb.log').read_text()[-500:]}")
+        self.number, self.proc = int(line), proc
+        wait_until(self._answers, 20, f"Xvfb on :{self.number}")
+        return self
 
     def _answers(self):
         return subprocess.run(["xdpyinfo"], env=self.env(), stdin=subprocess.DEVNULL,

@@ -1,4 +1,5 @@
 """A throwaway Wine prefix for one test session, and the processes that live in it."""
+import json
 import os
 import shutil
 import subprocess
@@ -26,6 +27,7 @@ class WinePrefix:
         self.dpi = DEFAULT_DPI
         self.browser_log = self.root / "browser.log"
         self.wintext = None  # our Windows helper that reads a window's texts; None when it cannot be built
+        self.wininfo = None  # and the one that reads a window's controls and state, or clicks into it
 
     # -- environment and plain commands ---------------------------------------------------------------
     def env(self):
@@ -64,7 +66,8 @@ class WinePrefix:
         self.reg_add(r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", 0, "REG_DWORD")
         self._install_browser_stub()
         self.reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", DEFAULT_DPI, "REG_DWORD")
-        self._build_wintext()
+        self.wintext = self._build_helper("wintext")
+        self.wininfo = self._build_helper("wininfo")
         self.commit()
         return self
 
@@ -131,15 +134,15 @@ class WinePrefix:
         return sorted(pids)
 
     # -- window texts ---------------------------------------------------------------------------------
-    def _build_wintext(self):
+    def _build_helper(self, name):
+        """Compiles tests/e2e/NAME.c into a Windows exe; None when there is no MinGW or it fails."""
         cc = shutil.which("x86_64-w64-mingw32-gcc-posix") or shutil.which("x86_64-w64-mingw32-gcc")
         if not cc:
-            return
-        out = self.root / "wintext.exe"
-        res = subprocess.run([cc, "-municode", "-static", "-O2", str(HERE / "wintext.c"), "-o", str(out)],
-                             stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
-        if res.returncode == 0:
-            self.wintext = out
+            return None
+        out = self.root / f"{name}.exe"
+        res = subprocess.run([cc, "-municode", "-static", "-O2", str(HERE / f"{name}.c"), "-o", str(out),
+                              "-lgdi32"], stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
+        return out if res.returncode == 0 else None
 
     def window_texts(self, title):
         """[(class, text)] of the top-level window with that exact title and its children, the window
@@ -150,5 +153,30 @@ class WinePrefix:
         out.unlink(missing_ok=True)
         if self.run("wine", self.wintext, out, title, check=False, timeout=60) != 0:
             return None
-        lines = out.read_text(encoding="utf-8").splitlines()
-        return [tuple(line.split("\t", 1)) if "\t" in line else (line, "") for line in lines]
+        # One "class<TAB>text" record a line, but a text may hold CR LF line breaks of its own (a message
+        # box's): a piece without a tab continues the text before it. newline="" keeps the CRs.
+        records = []
+        with open(out, encoding="utf-8", newline="") as f:
+            pieces = f.read().split("\n")
+        if pieces[-1] == "":
+            pieces.pop()
+        for piece in pieces:
+            if "\t" in piece or not records:
+                records.append(piece.split("\t", 1) if "\t" in piece else [piece, ""])
+            else:
+                records[-1][1] += "\n" + piece
+        return [tuple(r) for r in records]
+
+    def window_info(self, title, command, *args):
+        """Runs wininfo.c against the top-level window with that exact title: "window" gives its rect and
+        state, "controls" its child controls, "click", X, Y posts a click at a client point. Returns the
+        JSON lines as dicts; None when the window is not there. Fails when the helper could not be built."""
+        assert self.wininfo, "tests/e2e/wininfo.c did not build (is MinGW installed?)"
+        out = self.root / "wininfo.out"
+        out.unlink(missing_ok=True)
+        code = self.run("wine", self.wininfo, out, title, command, *args, check=False, timeout=60)
+        if code == 1:
+            return None
+        if code != 0:
+            raise RuntimeError(f"wininfo {command} {args} exited with {code}")
+        return [json.loads(line) for line in out.read_text(encoding="utf-8").splitlines() if line]
