@@ -14,7 +14,7 @@ PACKAGES=(
   python3 python3-gi gir1.2-gtk-3.0 python3-pytest python3-pil
   qpdf poppler-utils zip unzip
   # comparison in the benchmarks
-  pdftk-java time
+  pdftk-java time ghostscript groff
 )
 
 missing=()

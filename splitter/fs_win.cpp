@@ -1,0 +1,131 @@
+#include "splitter/fs.h"
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+
+namespace pagerift::splitter::fs {
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string utf8(const wchar_t* w, int len) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, w, len, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w, len, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::string last_error_text(DWORD code = GetLastError()) {
+    wchar_t* buf = nullptr;
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                 FORMAT_MESSAGE_IGNORE_INSERTS,
+                             nullptr, code, 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    std::string text = n ? utf8(buf, static_cast<int>(n)) : "error " + std::to_string(code);
+    if (buf) LocalFree(buf);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.' ||
+                             text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+}  // namespace
+
+std::string utf8_from_wide(const wchar_t* w) {
+    return w && *w ? utf8(w, static_cast<int>(wcslen(w))) : std::string();
+}
+
+Kind kind_of(const std::string& path, std::string* error) {
+    DWORD attrs = GetFileAttributesW(wide(path).c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) {
+        DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+            code == ERROR_INVALID_NAME || code == ERROR_BAD_NETPATH || code == ERROR_INVALID_DRIVE)
+            return Kind::missing;
+        if (error) *error = last_error_text(code);
+        return Kind::other;
+    }
+    return (attrs & FILE_ATTRIBUTE_DIRECTORY) ? Kind::directory : Kind::file;
+}
+
+FILE* open_read(const std::string& path, std::string& error) {
+    FILE* f = _wfsopen(wide(path).c_str(), L"rb", _SH_DENYNO);
+    if (!f) error = last_error_text(_doserrno ? static_cast<DWORD>(_doserrno) : GetLastError());
+    return f;
+}
+
+FILE* create_new(const std::string& path, bool& exists, std::string& error) {
+    exists = false;
+    HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        exists = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+        error = last_error_text(code);
+        return nullptr;
+    }
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
+    FILE* f = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
+    if (!f) {
+        error = "cannot attach a stream to the new file";
+        if (fd >= 0) _close(fd); else CloseHandle(h);
+        DeleteFileW(wide(path).c_str());
+    }
+    return f;
+}
+
+bool replace(const std::string& from, const std::string& to, std::string& error) {
+    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    error = last_error_text();
+    return false;
+}
+
+void remove_file(const std::string& path) { DeleteFileW(wide(path).c_str()); }
+
+bool same_file(const std::string& a, const std::string& b) {
+    auto identify = [](const std::string& p, BY_HANDLE_FILE_INFORMATION& info) {
+        HANDLE h = CreateFileW(wide(p).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        bool ok = GetFileInformationByHandle(h, &info) != 0;
+        CloseHandle(h);
+        return ok;
+    };
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+    return identify(a, ia) && identify(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+unsigned long process_id() { return GetCurrentProcessId(); }
+
+std::string file_name(const std::string& path) {
+    auto cut = path.find_last_of("/\\:");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+void error_line(const std::string& text) {
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (err != INVALID_HANDLE_VALUE && err && GetConsoleMode(err, &mode)) {
+        std::wstring line = wide(text) + L"\r\n";
+        DWORD written = 0;
+        WriteConsoleW(err, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        return;
+    }
+    std::string line = text + "\n";
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    std::fflush(stderr);
+}
+
+}  // namespace pagerift::splitter::fs

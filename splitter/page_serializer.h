@@ -1,0 +1,39 @@
+// Serialises one page of an open document as a complete PDF file.
+#pragma once
+
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDFObjGen.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <memory>
+#include <set>
+#include <string>
+
+namespace pagerift::splitter {
+
+// Writes the page with everything it reaches, straight from the source document, except the
+// objects in `outside` (other pages, the page tree): references to them become null, as in a
+// page copied with qpdf. Stream data is copied as stored; streams stored uncompressed are
+// compressed. All other objects go into one compressed object stream, indexed by a
+// cross-reference stream. Nothing is copied into a second document and nothing is serialised
+// twice, which is what makes this fast; the source is not changed.
+class PageSerializer {
+public:
+    PageSerializer();
+    ~PageSerializer();
+    PageSerializer(const PageSerializer&) = delete;
+    PageSerializer& operator=(const PageSerializer&) = delete;
+
+    // `catalog` is a direct dictionary without /Pages; `info` is null or the information
+    // dictionary. Throws when the source's data cannot be read; `out` may throw when it cannot
+    // take the bytes.
+    void write(const std::set<QPDFObjGen>& outside, QPDFObjectHandle page, QPDFObjectHandle catalog,
+               QPDFObjectHandle info, const std::string& version, Pipeline& out);
+
+    struct Scratch;  // buffers and compressor state kept from one page to the next
+
+private:
+    std::unique_ptr<Scratch> scratch_;
+};
+
+}  // namespace pagerift::splitter

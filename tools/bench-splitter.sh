@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Benchmarks the host build of the splitter (pagerift-burst) against `qpdf --split-pages` and
+# `pdftk <f> burst` on a generated document of 700+ pages: CPU seconds (user+sys), peak memory and
+# total bytes written, each tool in its own empty folder. Not a test: it prints figures and goals.
+#
+#   tools/bench-splitter.sh [build-dir]      (default: build/host)
+#   BENCH_RUNS=3 (best of N for CPU), BENCH_DOC=/path/to/other.pdf to measure another file.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=$(cd "${1:-$ROOT/build/host}" && pwd)
+BURST=$BUILD/splitter/pagerift-burst
+RUNS=${BENCH_RUNS:-3}
+WORK=$BUILD/bench
+CORPUS=${PAGERIFT_QPDF_CORPUS:-$(ls -d "${XDG_CACHE_HOME:-$HOME/.cache}"/pagerift-deps/src/qpdf-*/qpdf/qtest/qpdf 2>/dev/null | tail -n 1)}
+[ -x "$BURST" ] || { echo "no $BURST; build the host configuration first" >&2; exit 1; }
+for tool in qpdf pdftk gs groff convert /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
+done
+mkdir -p "$WORK"
+
+# The document: manual pages typeset by groff and ghostscript (text, shared fonts), scanned-like
+# pages with one JPEG each, and form, annotation and image files from qpdf's test corpus.
+make_doc() {
+  local gen=$WORK/gen parts=()
+  rm -rf "$gen" && mkdir -p "$gen"
+  for m in bash git-config curl gpg tmux ld.bfd valgrind wget git-log top jq as zip systemctl; do
+    local man
+    man=$(ls /usr/share/man/man1/"$m".1* 2>/dev/null | head -n 1) || true
+    [ -n "$man" ] || continue
+    zcat -f "$man" | groff -man -Tps 2>/dev/null | gs -q -sDEVICE=pdfwrite -o "$gen/man-$m.pdf" - && parts+=("$gen/man-$m.pdf")
+  done
+  local show=""
+  for i in $(seq 1 40); do
+    convert -size 600x820 -seed "$i" plasma:fractal -quality 75 "$gen/scan$i.jpg"
+    show+="($gen/scan$i.jpg) viewJPEG showpage "
+  done
+  gs -q -dNOSAFER -sDEVICE=pdfwrite -o "$gen/scans.pdf" "$(ls /usr/share/ghostscript/*/lib/viewjpeg.ps | head -n 1)" -c "$show"
+  parts+=("$gen/scans.pdf")
+  if [ -d "$CORPUS" ]; then
+    for f in overlay-copy-annotations.pdf deterministic-id-in.pdf fax-decode-parms.pdf image-streams.pdf \
+             form-filled-by-acrobat-out.pdf lin5.pdf merge-implicit-ranges.pdf; do
+      [ -f "$CORPUS/$f" ] && parts+=("$CORPUS/$f")
+    done
+  fi
+  # The first part is the primary input, so the document keeps its information dictionary.
+  qpdf "${parts[0]}" --pages "${parts[@]}" -- "$WORK/bench.pdf"
+  rm -rf "$gen"
+}
+
+DOC=${BENCH_DOC:-$WORK/bench.pdf}
+[ -f "$DOC" ] || make_doc
+PAGES=$(qpdf --show-npages "$DOC")
+echo "document: $DOC, $PAGES pages, $(stat -c %s "$DOC") bytes"
+[ "$PAGES" -ge 700 ] || echo "note: fewer than 700 pages"
+
+# One run of one tool in an empty folder; keeps the run with the least CPU (user+sys) per tool.
+declare -A CPU USR SYS MEM BYTES FILES
+run() {
+  local name=$1; shift
+  local dir=$WORK/out-$name user sys rss cpu
+  rm -rf "$dir" && mkdir -p "$dir"
+  (cd "$dir" && /usr/bin/time -f '%U %S %M' -o "$WORK/time-$name" "$@" >/dev/null 2>"$WORK/err-$name") ||
+    { echo "$name failed:" >&2; cat "$WORK/err-$name" >&2; exit 1; }
+  read -r user sys rss <"$WORK/time-$name"
+  cpu=$(echo "$user + $sys" | bc -l)
+  if [ -z "${CPU[$name]:-}" ] || [ "$(echo "$cpu < ${CPU[$name]}" | bc -l)" = 1 ]; then
+    CPU[$name]=$cpu; USR[$name]=$user; SYS[$name]=$sys; MEM[$name]=$rss
+  fi
+  FILES[$name]=$(find "$dir" -name '*.pdf' | wc -l)
+  BYTES[$name]=$(find "$dir" -name '*.pdf' -printf '%s\n' | awk '{s += $1} END {print s + 0}')
+  rm -rf "$dir"
+}
+
+# The tools take turns, so a busy moment of the machine or the file system hits all alike.
+cp "$DOC" "$WORK/src.pdf"
+for _ in $(seq 1 "$RUNS"); do
+  run burst "$BURST" "$WORK/src.pdf" burst
+  run qpdf qpdf --split-pages "$WORK/src.pdf" page.pdf
+  run pdftk pdftk "$WORK/src.pdf" burst
+done
+rm -f "$WORK/src.pdf"
+
+printf '\n%-16s %8s %8s %8s %10s %14s %7s\n' "best of $RUNS" "cpu s" "user s" "sys s" "peak MB" "output bytes" files
+for t in burst qpdf pdftk; do
+  printf '%-16s %8.2f %8.2f %8.2f %10.1f %14d %7d\n' "$t" "${CPU[$t]}" "${USR[$t]}" "${SYS[$t]}" \
+    "$(echo "${MEM[$t]} / 1024" | bc -l)" "${BYTES[$t]}" "${FILES[$t]}"
+done
+echo "(cpu = user + sys; most of sys is the file system creating ${PAGES} files, alike for all three)"
+[ "${FILES[burst]}" = "$PAGES" ] || echo "WRONG: pagerift-burst wrote ${FILES[burst]} files for $PAGES pages"
+
+ratio() { echo "scale=3; $1 / $2" | bc -l | sed 's/^\./0./'; }
+verdict() { [ "$(echo "$1 <= $2" | bc -l)" = 1 ] && echo ok || echo MISSED; }
+echo
+printf '%-28s %8s %10s %s\n' "pagerift-burst vs" ratio goal verdict
+line() { local r; r=$(ratio "$2" "$3"); printf '%-28s %8s %10s %s\n' "$1" "$r" "<= $4" "$(verdict "$r" "$4")"; }
+line "qpdf: cpu" "${CPU[burst]}" "${CPU[qpdf]}" 0.8
+line "qpdf: output bytes" "${BYTES[burst]}" "${BYTES[qpdf]}" 1.0
+line "qpdf: peak memory" "${MEM[burst]}" "${MEM[qpdf]}" 1.0
+line "pdftk: cpu" "${CPU[burst]}" "${CPU[pdftk]}" 1.0
+line "pdftk: output bytes" "${BYTES[burst]}" "${BYTES[pdftk]}" 1.0
+line "pdftk: peak memory" "${MEM[burst]}" "${MEM[pdftk]}" 1.0
