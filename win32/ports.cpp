@@ -58,10 +58,6 @@ std::optional<uint32_t> WinProcessRunner::RunHidden(const std::string& applicati
   return code;
 }
 
-WinShell::~WinShell() {
-  if (instanceMutex_) CloseHandle(instanceMutex_);
-}
-
 void WinShell::Beep() { MessageBeep(MB_OK); }
 
 void WinShell::MessageBox(const std::string& text, const std::string& title, bool warning) {
@@ -100,7 +96,7 @@ std::string WinShell::CurrentFolder() {
 }
 
 bool WinShell::AnotherInstanceRunning() {
-  instanceMutex_ = CreateMutexW(nullptr, TRUE, L"Local\\Pagerift.SingleInstance");
+  instanceMutex_.reset(CreateMutexW(nullptr, TRUE, L"Local\\Pagerift.SingleInstance"));
   return instanceMutex_ && GetLastError() == ERROR_ALREADY_EXISTS;
 }
 

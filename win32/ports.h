@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "app/ports.h"
+#include "win32/raii.h"
 
 namespace pagerift::win {
 
@@ -31,7 +32,6 @@ class WinProcessRunner : public ProcessRunner {
 class WinShell : public ShellPort {
  public:
   explicit WinShell(Frame& frame) : frame_(frame) {}
-  ~WinShell() override;
   void Beep() override;
   void MessageBox(const std::string& text, const std::string& title, bool warning) override;
   void Open(const std::string& target) override;
@@ -44,7 +44,7 @@ class WinShell : public ShellPort {
 
  private:
   Frame& frame_;
-  HANDLE instanceMutex_ = nullptr;
+  UniqueHandle instanceMutex_;
 };
 
 class WinFileSystem : public FileSystem {
