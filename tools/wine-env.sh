@@ -8,7 +8,7 @@ set -uo pipefail
 TMP=$(mktemp -d)
 # Xvfb picks a free display number itself and writes it down, so two runs on
 # one machine never end up on the same display.
-Xvfb -displayfd 4 -screen 0 1024x768x24 -nolisten tcp 4>"$TMP/display" </dev/null >/dev/null 2>&1 &
+Xvfb -displayfd 4 -noreset -screen 0 1024x768x24 -nolisten tcp 4>"$TMP/display" </dev/null >/dev/null 2>&1 &
 XVFB_PID=$!
 for _ in $(seq 1 300); do [ -s "$TMP/display" ] && break; sleep 0.1; done
 N=$(head -n 1 "$TMP/display")

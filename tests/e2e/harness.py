@@ -78,11 +78,13 @@ class XDisplay:
         # Xvfb picks a free display number itself and tells us through a pipe: checking for a free
         # number first and starting Xvfb on it races with other runs on the same machine, and the
         # loser's windows would open on the winner's display.
+        # -noreset: by default Xvfb resets whenever its last client leaves (each prefix kill between
+        # tests), and drops about one connection in ten that arrives during the reset.
         read_end, write_end = os.pipe()
         log = open(self.scratch / "Xvfb.log", "wb")
         proc = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{SCREEN_W}x{SCREEN_H}x24",
-             "-nolisten", "tcp"],
+             "-nolisten", "tcp", "-noreset"],
             stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True,
             pass_fds=(write_end,))
         log.close()
