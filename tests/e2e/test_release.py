@@ -5,7 +5,7 @@ from pathlib import Path
 
 from app import App
 from pdfs import count_pages, make_pdf, page_files
-from userflow import DROP_AT, PROBE, SUCCESS, dismiss_done, shows_drop_zone
+from userflow import DROP_AT, PROBE, SUCCESS, dismiss_done, save_window_shot, shows_drop_zone
 
 REPO = Path(__file__).resolve().parents[2]
 ZIP = REPO / "dist" / "Pagerift-1.00-win64.zip"
@@ -45,6 +45,7 @@ def test_unpacked_into_an_odd_path_it_splits_a_pdf(xdisplay, wineprefix, workdir
         app.wait_pixel(*PROBE, shows_drop_zone, what="the drop zone to be painted")
         app.drop_files([src], at=DROP_AT)
         assert app.dialog_text("Done", timeout=60) == SUCCESS
+        save_window_shot(app, "done")
         dismiss_done(app)
         pages = page_files(workdir, src.stem)
         assert [p.name for p in pages] == [f"Quarterly report_pg_000{i}.pdf" for i in range(1, 5)]

@@ -84,3 +84,15 @@ def _uncompressed(pdf):
                          capture_output=True, timeout=60)
     assert res.returncode in (0, 3), f"qpdf cannot read {pdf}: {res.stderr.decode(errors='replace')}"
     return res.stdout
+
+
+SHOTS = Path(__file__).resolve().parents[2] / "build" / "e2e-artifacts" / "screenshots"
+
+
+def save_window_shot(app, name):
+    """Keeps a picture of the window as it is now (the README's pictures come from these)."""
+    from PIL import Image
+    SHOTS.mkdir(parents=True, exist_ok=True)
+    x, y, w, h = app.geometry()
+    whole = app.screenshot(SHOTS / f"{name}-screen.png") or SHOTS / f"{name}-screen.png"
+    Image.open(whole).crop((x - 6, y - 6, x + w + 6, y + h + 8)).save(SHOTS / f"{name}.png")
