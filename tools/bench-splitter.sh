@@ -33,9 +33,10 @@ make_doc() {
   local show=""
   for i in $(seq 1 40); do
     convert -size 600x820 -seed "$i" plasma:fractal -quality 75 "$gen/scan$i.jpg"
-    show+="($gen/scan$i.jpg) viewJPEG showpage "
+    show+="(scan$i.jpg) viewJPEG showpage "
   done
-  gs -q -dNOSAFER -sDEVICE=pdfwrite -o "$gen/scans.pdf" "$(ls /usr/share/ghostscript/*/lib/viewjpeg.ps | head -n 1)" -c "$show"
+  # Names relative to the folder: ghostscript limits the length of one command.
+  (cd "$gen" && gs -q -dNOSAFER -sDEVICE=pdfwrite -o scans.pdf "$(ls /usr/share/ghostscript/*/lib/viewjpeg.ps | head -n 1)" -c "$show")
   parts+=("$gen/scans.pdf")
   if [ -d "$CORPUS" ]; then
     for f in overlay-copy-annotations.pdf deterministic-id-in.pdf fax-decode-parms.pdf image-streams.pdf \
