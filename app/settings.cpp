@@ -103,7 +103,9 @@ void ApplySettings(Form& form, const std::optional<std::string>& fileBytes, Shel
       form[kLists[i]].SetListIndex(*position);
     }
   }
-  if (fields.size() > 3) form["txtPath"].Text = fields[3];
+  // A text box ends its text at a NUL: cut the folder there too, so that what the
+  // box shows and what the job uses agree, and a field starting with NUL is empty.
+  if (fields.size() > 3) form["txtPath"].Text = fields[3].substr(0, fields[3].find('\0'));
 }
 
 }  // namespace pagerift

@@ -3,6 +3,7 @@ import json
 import os
 import shutil
 import subprocess
+import time
 from pathlib import Path
 
 from harness import TIMEOUT_SCALE, wait_until
@@ -73,7 +74,13 @@ class WinePrefix:
 
     def prewarm(self):
         self.run("wineserver", "-p", check=False)  # fails harmlessly when a server is already up
-        self.run("wine", "cmd", "/c", "exit")
+        # Right after a prefix was taken down, the first start can fail while the old server goes
+        # away; a second one goes through.
+        for attempt in range(3):
+            if self.run("wine", "cmd", "/c", "exit", check=False) == 0:
+                return
+            time.sleep(1)
+            self.run("wineserver", "-p", check=False)
 
     def kill(self, timeout=30):
         """Ends every process of this prefix, and only those."""

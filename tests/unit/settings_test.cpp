@@ -75,6 +75,9 @@ TEST(SettingsFileTest, PresetsTheListsAndTheOutputFolder) {
       {"2\r\n1\r\n0\r\n\r\n", "56", "44100", "Mono", "C:\\Output"},  // empty fourth line
       {"2\r\n1\r\n0\r\n", "56", "44100", "Mono", "C:\\Output"},      // no fourth field at all
       {"x,1.5,y", "(none)", "32000", "(none)", "C:\\Output"},
+      // The text box would end the folder at a NUL and show nothing.
+      {std::string("1,2,1,\0D:\\Pages", 15), "48", "32000", "Stereo", "C:\\Output"},
+      {std::string("1,2,1,D:\\Pa\0ges", 15), "48", "32000", "Stereo", "D:\\Pa"},
       {"", "(none)", "(none)", "(none)", "C:\\Output"},
       {std::nullopt, "(none)", "(none)", "(none)", "C:\\Output"},
   };
