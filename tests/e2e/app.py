@@ -1,6 +1,7 @@
 """Drives one Pagerift.exe process under Wine, as a user would, and watches it from outside."""
 import os
 import subprocess
+import sys
 from pathlib import Path
 
 import dnd
@@ -24,8 +25,8 @@ class App:
     def start(self, *args, wait=True, timeout=60, stall=20):
         """Starts `wine Pagerift.exe ARGS` in the working folder; waits for its window unless told not to.
 
-        Now and then wine stalls while it brings a freshly started prefix up: the process is there
-        but never gets as far as a window, with every wine process idle. A start that shows nothing
+        Now and then wine stalls or fails while it brings a freshly started prefix up: the process
+        never gets as far as a window. A start that shows nothing
         within `stall` seconds is taken down with the prefix and made again, twice at most."""
         assert self.proc is None, "one App drives one process; stop() it first"
         for attempt in range(3):
@@ -36,8 +37,12 @@ class App:
                 self.wait_window(stall if attempt < 2 else timeout)
                 return self
             except WaitTimeout:
-                if attempt == 2 or self.proc.poll() is not None:
+                # A launcher that ended cleanly without a window is the program's own doing; one
+                # that failed, or hangs with nothing shown, is wine not getting the prefix up.
+                if attempt == 2 or self.proc.poll() == 0:
                     raise
+                print(f"e2e: wine did not bring {self.exe.name} up (attempt {attempt + 1}); again",
+                      file=sys.stderr)
                 self.stop()
         return self
 
