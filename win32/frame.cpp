@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "win32/drop_target.h"
+#include "win32/ports.h"
 #include "skin/art/resource_ids.h"
 #include "win32/text.h"
 
@@ -41,13 +42,9 @@ int Frame::PxX(float twips) const { return static_cast<int>(std::lround(twips / 
 int Frame::PxY(float twips) const { return static_cast<int>(std::lround(twips / tppY_)); }
 
 bool Frame::Create(HINSTANCE instance) {
-  {
-    WindowDc screen(nullptr);
-    int dpiX = GetDeviceCaps(screen.get(), LOGPIXELSX);
-    dpiY_ = GetDeviceCaps(screen.get(), LOGPIXELSY);
-    if (dpiX > 0) tppX_ = 1440.0f / dpiX;
-    if (dpiY_ > 0) tppY_ = 1440.0f / dpiY_;
-  }
+  dpiY_ = ScreenDpi(LOGPIXELSY);
+  tppX_ = 1440.0f / ScreenDpi(LOGPIXELSX);
+  tppY_ = 1440.0f / dpiY_;
   hand_ = LoadCursorW(instance, MAKEINTRESOURCEW(IDC_HAND_POINTER));
   if (!hand_) hand_ = LoadCursorW(nullptr, IDC_HAND);
 

@@ -150,16 +150,14 @@ bool WinFileSystem::FolderHasEntries(const std::string& folder) {
   return false;
 }
 
-float WinScreen::TwipsPerPixelX() {
+int ScreenDpi(int axis) {
   WindowDc dc(nullptr);
-  int dpi = GetDeviceCaps(dc.get(), LOGPIXELSX);
-  return dpi > 0 ? 1440.0f / dpi : 15.0f;
+  int dpi = GetDeviceCaps(dc.get(), axis);
+  return dpi > 0 ? dpi : 96;
 }
 
-float WinScreen::TwipsPerPixelY() {
-  WindowDc dc(nullptr);
-  int dpi = GetDeviceCaps(dc.get(), LOGPIXELSY);
-  return dpi > 0 ? 1440.0f / dpi : 15.0f;
-}
+float WinScreen::TwipsPerPixelX() { return 1440.0f / ScreenDpi(LOGPIXELSX); }
+
+float WinScreen::TwipsPerPixelY() { return 1440.0f / ScreenDpi(LOGPIXELSY); }
 
 }  // namespace pagerift::win

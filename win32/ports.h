@@ -64,6 +64,9 @@ class WinDialogs : public Dialogs {
   Frame& frame_;
 };
 
+// The screen's pixels per inch along LOGPIXELSX or LOGPIXELSY; 96 when unknown.
+int ScreenDpi(int axis);
+
 class WinScreen : public Screen {
  public:
   float TwipsPerPixelX() override;
