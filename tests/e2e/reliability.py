@@ -20,6 +20,7 @@ SUMMARY = re.compile(r"Bursted (\d+) of (\d+) files to Current Folder\.")
 MORE = re.compile("\u2026and (\\d+) more\\.")
 SPLITTER_FAILURES = {1, 2, 3, 4, 5, 6}  # the splitter's own exit codes for a file it refuses
 TEMP_GLOB = "~burst-*.tmp"
+NOT_STARTED = 9009  # cmd's errorlevel when it could not start the program
 
 
 class Figures:
@@ -206,10 +207,28 @@ def qpdf_test_pdfs():
     return folder, sorted(p for p in folder.iterdir() if p.is_file() and p.suffix.lower() == ".pdf")
 
 
-def splitter_runs(prefix, splitter, sources, folder, timeout=600):
+def splitter_runs(prefix, splitter, sources, folder, timeout=600, attempts=3):
     """Runs data\\pdftk.exe on each source, in `folder`, from one batch file in the prefix, the way the
-    program starts it; returns [(exit code, stderr)]. The program keeps the code to itself, and this is
-    how a crash is told apart from a refusal."""
+    program starts it; returns ([(exit code, stderr)], how many runs had to be started again). The program
+    keeps the code to itself, and this is how a crash is told apart from a refusal.
+
+    Now and then wine's cmd fails to start a program at all ("Can't recognize ...", errorlevel 9009);
+    that says nothing of the splitter, so those runs are started again, in a folder of their own."""
+    runs = _splitter_batch(prefix, splitter, sources, folder, timeout)
+    relaunched = 0
+    for attempt in range(1, attempts):
+        again = [i for i, (code, _) in enumerate(runs) if code == NOT_STARTED]
+        if not again:
+            break
+        relaunched += len(again)
+        retried = _splitter_batch(prefix, splitter, [sources[i] for i in again], folder / f"again{attempt}",
+                                  timeout)
+        for i, run in zip(again, retried):
+            runs[i] = run
+    return runs, relaunched
+
+
+def _splitter_batch(prefix, splitter, sources, folder, timeout):
     folder.mkdir(parents=True, exist_ok=True)
     lines = ["@echo off", f"cd /d {windows_path(folder)}"]
     for i, src in enumerate(sources):
