@@ -74,7 +74,7 @@ def test_qpdf_test_pdfs_through_real_drops(app, stage, workdir, tmp_path, winepr
 
     # The program keeps the splitter's exit code to itself: run the splitter on each failed file again,
     # as the program does, to tell a refusal from a crash.
-    runs = splitter_runs(wineprefix, stage / "data" / "pdftk.exe", failed, tmp_path / "rerun")
+    runs, relaunched = splitter_runs(wineprefix, stage / "data" / "pdftk.exe", failed, tmp_path / "rerun")
     crashes = [f"{src.name}: exit {code}, stderr {err[:160]!r}"
                for src, (code, err) in zip(failed, runs) if code != 0 and not is_refusal(code, err)]
     # Seen once in the job, never since on its own: worth a figure, not a red build.
@@ -93,6 +93,7 @@ def test_qpdf_test_pdfs_through_real_drops(app, stage, workdir, tmp_path, winepr
     figures("reported failed", f"{len(failed)}, splitter exit codes {dict(sorted(by_code.items(), key=str))}")
     figures("reported failed though qpdf finds pages in them", f"{len(with_pages)} {with_pages}")
     figures("reported failed, yet split when the splitter runs it again", f"{len(flaky)} {flaky}")
+    figures("reruns that wine's cmd could not start and started again", relaunched)
     figures("reported success but wrong", f"{len(verdicts['wrong'])} {verdicts['wrong']}")
     figures("crashes", f"{len(crashes)} {crashes}")
     figures("discrepancies between the message and the pages", f"{len(discrepancies)} {discrepancies}")
@@ -234,11 +235,11 @@ def odd_controls(ctl):
 
 
 def answered_in(prefix, timeout=60):
-    """Seconds until the window's thread answers the control queries again: Wine's edit control takes
-    seconds to take a text of tens of thousands of characters."""
+    """(seconds, controls) once the window's thread answers the control queries again: Wine's edit
+    control takes seconds to take a text of tens of thousands of characters."""
     start = time.monotonic()
-    wait_until(lambda: "cmbBR" in wininfo.controls(prefix), timeout, "the window to answer", interval=0.2)
-    return time.monotonic() - start
+    ctl = wininfo.wait_controls(prefix, lambda c: "cmbBR" in c, timeout, "the window to answer")
+    return time.monotonic() - start, ctl
 
 
 def test_setup_ini_fuzzing(app, stage, wineprefix, tmp_path, figures):
@@ -255,8 +256,9 @@ def test_setup_ini_fuzzing(app, stage, wineprefix, tmp_path, figures):
             app.start(timeout=30)
             app.wait_pixel(*PROBE, shows_drop_zone, timeout=30, what="the skin to show")
             if wineprefix.wininfo:
-                slowest = max(slowest, answered_in(wineprefix))
-                odd = odd_controls(wininfo.controls(wineprefix))
+                took, ctl = answered_in(wineprefix)
+                slowest = max(slowest, took)
+                odd = odd_controls(ctl)
                 assert not odd, f"controls after start-up: {odd}"
             close_by_exit_button(app)
         except AssertionError as exc:
@@ -293,8 +295,7 @@ def test_setup_ini_fuzzing(app, stage, wineprefix, tmp_path, figures):
     for data, want in checks:
         ini.write_bytes(data)
         app.start()
-        answered_in(wineprefix)
-        ctl = wininfo.controls(wineprefix)
+        _, ctl = answered_in(wineprefix)
         got = (ctl["cmbBR"]["sel"], ctl["cmbR"]["sel"], ctl["cmbChannel"]["sel"], ctl["txtPath"]["text"])
         seen.append((data, got, want))
         close_by_exit_button(app)
