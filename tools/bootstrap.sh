@@ -11,7 +11,7 @@ PACKAGES=(
   libqpdf-dev libgtest-dev googletest
   # run and test
   wine wine64 xvfb xauth xdotool x11-utils imagemagick
-  python3 python3-gi gir1.2-gtk-3.0 python3-pytest python3-pil
+  python3 python3-gi gir1.2-gtk-3.0 python3-pytest python3-pil python3-xlib
   qpdf poppler-utils zip unzip
   # comparison in the benchmarks
   pdftk-java time ghostscript groff

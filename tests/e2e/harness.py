@@ -71,6 +71,7 @@ class XDisplay:
         self.scratch.mkdir(parents=True, exist_ok=True)
         self.number = None
         self.proc = None
+        self.wm_state = None
         self._shots = 0
 
     # -- lifetime ---------------------------------------------------------------------------------
@@ -96,15 +97,31 @@ class XDisplay:
             raise RuntimeError(f"Xvfb did not start: {(self.scratch / 'Xvfb.log').read_text()[-500:]}")
         self.number, self.proc = int(line), proc
         wait_until(self._answers, 20, f"Xvfb on :{self.number}")
+        self._start_wm_state()
         return self
+
+    def _start_wm_state(self):
+        """wm_state.py: without it Wine stalls two seconds each time a captioned window hides."""
+        log = self.scratch / "wm_state.log"
+        with open(log, "wb") as out:
+            self.wm_state = subprocess.Popen(["/usr/bin/python3", str(Path(__file__).with_name("wm_state.py"))],
+                                             env=self.env(), stdin=subprocess.DEVNULL, stdout=out,
+                                             stderr=subprocess.STDOUT, start_new_session=True)
+
+        def ready():
+            if self.wm_state.poll() is not None:
+                raise AssertionError(f"wm_state.py exited: {log.read_text(errors='replace')[-500:]}")
+            return "ready" in log.read_text(errors="replace")
+        wait_until(ready, 20, "wm_state.py to watch the display")
 
     def _answers(self):
         return subprocess.run(["xdpyinfo"], env=self.env(), stdin=subprocess.DEVNULL,
                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10).returncode == 0
 
     def stop(self):
+        end_process(self.wm_state)
         end_process(self.proc)
-        self.proc = None
+        self.proc = self.wm_state = None
 
     @property
     def name(self):
