@@ -22,7 +22,7 @@ def _corner_clear_of(avoid, target):
     return 0, SCREEN_H - SOURCE_H
 
 
-def drop_files(display, files, target, avoid=None, timeout=30, moves=30, pause=0.05, check=True):
+def drop_files(display, files, target, avoid=None, timeout=30, moves=15, pause=0.03, check=True):
     """Drags `files` from a fresh source window to root point `target` and drops them there.
 
     Returns the source's event lines (ready, data-get, drag-end...); with `check`, a refused drop fails.
