@@ -39,6 +39,35 @@ def _once(func):
     return run
 
 
+def pytest_addoption(parser):
+    parser.addoption("--shard", metavar="K/N", help="run only the K-th of N shards of about equal cost: each "
+                     "shard is a pytest run of its own, with its own display and prefix, so N can run at once")
+
+
+@pytest.hookimpl(trylast=True)  # after -m and -k have had their say
+def pytest_collection_modifyitems(config, items):
+    spec = config.getoption("--shard")
+    if not spec:
+        return
+    k, n = (int(part) for part in spec.split("/"))
+    if not 1 <= k <= n:
+        raise pytest.UsageError(f"--shard {spec}: K must be 1 to N")
+
+    def cost(item):
+        mark = item.get_closest_marker("cost")
+        return mark.args[0] if mark else 5
+
+    # Dearest first, each to the shard with the least so far: every run of the suite splits it alike.
+    loads, shard_of = [0.0] * n, {}
+    for item in sorted(items, key=cost, reverse=True):
+        shard = loads.index(min(loads))
+        loads[shard] += cost(item)
+        shard_of[item.nodeid] = shard
+    keep = [item for item in items if shard_of[item.nodeid] == k - 1]
+    config.hook.pytest_deselected(items=[item for item in items if shard_of[item.nodeid] != k - 1])
+    items[:] = keep
+
+
 @pytest.fixture(scope="session")
 def e2e_root():
     root = Path(tempfile.mkdtemp(prefix="pagerift-e2e-"))

@@ -28,6 +28,7 @@ def figures(request, capsys):
     return Figures(request.node.name, capsys)
 
 
+@pytest.mark.cost(130)
 def test_qpdf_test_pdfs_through_real_drops(app, stage, workdir, tmp_path, wineprefix, figures):
     corpus, originals = qpdf_test_pdfs()
     if not originals:
@@ -105,6 +106,7 @@ def test_qpdf_test_pdfs_through_real_drops(app, stage, workdir, tmp_path, winepr
     assert not temp_files(workdir)
 
 
+@pytest.mark.cost(120)
 def test_thousand_small_pdfs_in_one_drop(app, workdir, tmp_path, figures):
     sources_dir = tmp_path / "many"
     sources_dir.mkdir()
@@ -149,6 +151,7 @@ def test_thousand_small_pdfs_in_one_drop(app, workdir, tmp_path, figures):
     assert rss_after <= rss_before + 5 * 1024
 
 
+@pytest.mark.cost(20)
 def test_close_mid_job(app, workdir, tmp_path, figures):
     pages = 1500
     src = make_pdf(tmp_path / "long.pdf", pages)
@@ -242,6 +245,7 @@ def answered_in(prefix, timeout=60):
     return time.monotonic() - start, ctl
 
 
+@pytest.mark.cost(130)
 def test_setup_ini_fuzzing(app, stage, wineprefix, tmp_path, figures):
     seed = int(os.environ.get("PAGERIFT_FUZZ_SEED", "20261208"))
     cases = fuzzed_setup_files(random.Random(seed), 200)
