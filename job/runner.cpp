@@ -9,6 +9,10 @@ namespace pagerift {
 namespace {
 
 constexpr size_t kMaxListedFailures = 10;
+// A start can be refused for a moment: Wine now and then fails one in about a
+// thousand with an internal error that the next attempt does not repeat. A
+// splitter that is not there is refused every time, and costs nothing to retry.
+constexpr int kStartAttempts = 3;
 constexpr char kEllipsis[] = "\xE2\x80\xA6";  // U+2026 in UTF-8
 
 void SetStatus(Form& form, const char* caption) { form["lblPb"].Caption = caption; }
@@ -68,7 +72,9 @@ void SplitJob::SplitFirst(Tally& tally) {
     const std::string source = form_.Queue().front();
     ++tally.total;
     const std::string folder = ports_.shell.ProgramFolder();
-    const auto exitCode = ports_.process.RunHidden(SplitterPath(folder), CommandLine(folder, source));
+    std::optional<uint32_t> exitCode;
+    for (int attempt = 0; attempt < kStartAttempts && !exitCode; ++attempt)
+      exitCode = ports_.process.RunHidden(SplitterPath(folder), CommandLine(folder, source));
     if (!exitCode || *exitCode != 0) tally.failed.push_back(source);
     // Drops handled during the wait append behind this entry; they stay.
     auto& queue = form_.Queue();

@@ -51,12 +51,17 @@ class FakeProcess : public ProcessRunner {
     runs.push_back({app, cmd});
     pump_.DoEvents();  // the wait keeps the window alive
     if (cannotStart) return std::nullopt;
+    if (refusedStarts > 0) {
+      --refusedStarts;
+      return std::nullopt;
+    }
     auto it = exitCodes.find(cmd);
     return it == exitCodes.end() ? 0u : it->second;
   }
   struct Run { std::string application, commandLine; };
   std::vector<Run> runs;
-  bool cannotStart = false;
+  bool cannotStart = false;  // every start is refused
+  int refusedStarts = 0;     // the next this many starts are refused
   std::map<std::string, uint32_t> exitCodes;  // by command line
 
  private:

@@ -140,8 +140,19 @@ TEST(SplitJobCompletion, NamesFailedAndUnstartableFiles) {
   Rig missing({"C:\\a.pdf"});
   missing.process.cannotStart = true;
   missing.job.Timer1Tick();
+  EXPECT_EQ(missing.process.runs.size(), 3u);
   EXPECT_EQ(missing.Message(true), "Bursted 0 of 1" + kFailedHead + "\r\nC:\\a.pdf");
   EXPECT_TRUE(missing.form["picDrag"].Visible && missing.form["picDrag"].Enabled);
+}
+
+TEST(SplitJobCompletion, AStartRefusedForAMomentIsTriedAgainAndAFailedRunIsNot) {
+  Rig r({"C:\\a.pdf", "C:\\b.pdf"});
+  r.process.refusedStarts = 2;
+  r.Fail("C:\\b.pdf");
+  r.job.Timer1Tick();
+  const std::string a = Cmd("C:\\a.pdf"), b = Cmd("C:\\b.pdf");
+  EXPECT_EQ(r.Calls("RunHidden "), (Lines{a, a, a, b}));
+  EXPECT_EQ(r.Message(true), "Bursted 1 of 2" + kFailedHead + "\r\nC:\\b.pdf");
 }
 
 TEST(SplitJobCompletion, ListsTenFailuresAndCountsTheRest) {
