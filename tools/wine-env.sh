@@ -19,7 +19,7 @@ for _ in $(seq 1 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 # wait two seconds for whenever a dialog closes.
 /usr/bin/python3 "$(dirname "$0")/../tests/e2e/wm_state.py" </dev/null >"$TMP/wm_state.log" 2>&1 &
 WM_STATE_PID=$!
-for _ in $(seq 1 100); do grep -q ready "$TMP/wm_state.log" && break; sleep 0.1; done
+for _ in $(seq 1 100); do grep -qs ready "$TMP/wm_state.log" && break; sleep 0.1; done
 
 export WINEPREFIX="$TMP/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 
