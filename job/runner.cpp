@@ -9,9 +9,9 @@ namespace pagerift {
 namespace {
 
 constexpr size_t kMaxListedFailures = 10;
-// A start can be refused for a moment: Wine now and then fails one in about a
-// thousand with an internal error that the next attempt does not repeat. A
-// splitter that is not there is refused every time, and costs nothing to retry.
+// A start can be refused for a moment: Wine fails about one in 1,500 with an
+// internal error that the next attempt does not repeat. A splitter that is
+// not there is refused every time, and costs nothing to retry.
 constexpr int kStartAttempts = 3;
 constexpr char kEllipsis[] = "\xE2\x80\xA6";  // U+2026 in UTF-8
 
