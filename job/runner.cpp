@@ -75,7 +75,7 @@ void SplitJob::SplitFirst(Tally& tally) {
     std::optional<uint32_t> exitCode;
     for (int attempt = 0; attempt < kStartAttempts && !exitCode; ++attempt)
       exitCode = ports_.process.RunHidden(SplitterPath(folder), CommandLine(folder, source));
-    if (!exitCode || *exitCode != 0) tally.failed.push_back(source);
+    if (!exitCode || *exitCode != 0) tally.failed.push_back({source, FailureReason(exitCode)});
     // Drops handled during the wait append behind this entry; they stay.
     auto& queue = form_.Queue();
     if (!queue.empty()) queue.erase(queue.begin());
@@ -109,13 +109,26 @@ std::string SplitJob::CommandLine(const std::string& programFolder, const std::s
   return "\"" + SplitterPath(programFolder) + "\" \"" + source + "\" burst";
 }
 
-std::string SplitJob::CompletionText(size_t total, const std::vector<std::string>& failed) {
+std::string SplitJob::FailureReason(std::optional<uint32_t> exitCode) {
+  if (!exitCode) return "the splitter could not be started";
+  // The splitter's exit codes, as docs/splitter.md lists them.
+  switch (*exitCode) {
+    case 2: return "the file cannot be read";
+    case 3: return "not a PDF, or damaged";
+    case 4: return "needs a password";
+    case 5: return "the pages cannot be written in the current folder";
+    case 6: return "an internal fault of the splitter";
+    default: return "the splitter ended with code " + std::to_string(*exitCode);
+  }
+}
+
+std::string SplitJob::CompletionText(size_t total, const std::vector<Failure>& failed) {
   if (failed.empty()) return "Bursted to Current Folder Successfully.";
   const size_t ok = total > failed.size() ? total - failed.size() : 0;
   std::string text = "Bursted " + std::to_string(ok) + " of " + std::to_string(total) +
                      " files to Current Folder.\r\n\r\nCould not burst:";
   const size_t listed = std::min(failed.size(), kMaxListedFailures);
-  for (size_t i = 0; i < listed; ++i) text += "\r\n" + failed[i];
+  for (size_t i = 0; i < listed; ++i) text += "\r\n" + failed[i].path + " (" + failed[i].reason + ")";
   if (failed.size() > listed)
     text += "\r\n" + std::string(kEllipsis) + "and " + std::to_string(failed.size() - listed) + " more.";
   return text;

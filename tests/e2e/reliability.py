@@ -51,6 +51,7 @@ class Completion:
     ok: int = None
     total: int = None
     named: list = field(default_factory=list)  # files named as failed, as Linux paths, in job order
+    reasons: list = field(default_factory=list)  # why, one for each named file
     unnamed: int = 0                            # failures past the ones the message lists
 
     @property
@@ -75,7 +76,11 @@ def parse_completion(text):
         if more:
             done.unnamed = int(more[1])
         else:
-            done.named.append(unix_path(line))
+            # "<path> (<reason>)": a path may hold " (" itself, a reason never does.
+            path, reason = line.rsplit(" (", 1)
+            assert reason.endswith(")"), f"no reason after {path!r}"
+            done.named.append(unix_path(path))
+            done.reasons.append(reason[:-1])
     return done
 
 

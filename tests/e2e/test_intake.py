@@ -62,5 +62,5 @@ def test_dropped_folder_is_named_as_not_split_and_the_pdf_beside_it_is(app, work
 
     app.drop_files([src, folder], at=DROP_AT)
 
-    assert done_text(app) == failure_text(1, 2, [folder])
+    assert done_text(app) == failure_text(1, 2, [(folder, 2)])
     assert_split(workdir, src, 2)

@@ -18,7 +18,7 @@ from reliability import (Figures, close_by_exit_button, drop_job, is_refusal, ju
                          pages_of, pmap, qpdf_test_pdfs, rss_kb, snapshot, splitter_runs, temp_files, tree_pages,
                          unreadable_pages, wait_zone_idle)
 from setup_fuzz import fuzzed_setup_files
-from userflow import DROP_AT, PROBE, SUCCESS, shows_drop_zone
+from userflow import DROP_AT, PROBE, REASON, SUCCESS, shows_drop_zone
 
 pytestmark = pytest.mark.reliability
 
@@ -218,6 +218,7 @@ def test_bad_drops_are_named_and_nothing_else_is_touched(app, workdir, tmp_path,
     figures("files added to the work folder", added)
     assert (done.ok, done.total) == (1, 6)
     assert [Path(p) for p in done.named] == bad and done.unnamed == 0
+    assert done.reasons == [REASON[code] for code in (2, 3, 3, 4, 2)]
     assert [npages(p) for p in new_pages if p != bystander_pages] == [1, 1, 1, 1]
     assert added == [f"good_pg_000{n}.pdf" for n in range(1, 5)]
     assert snapshot(src) == src_before

@@ -33,9 +33,16 @@ def windows_path(path):
     return "Z:" + str(Path(path).resolve()).replace("/", "\\")
 
 
+# Why a file was not burst, as the message puts it: by the splitter's exit code, None when it never started.
+REASON = {2: "the file cannot be read", 3: "not a PDF, or damaged", 4: "needs a password",
+          5: "the pages cannot be written in the current folder", 6: "an internal fault of the splitter",
+          None: "the splitter could not be started"}
+
+
 def failure_text(ok, total, failed):
+    """The completion for `failed`: (path, exit code) pairs, in job order."""
     return (f"Bursted {ok} of {total} files to Current Folder.\r\n\r\nCould not burst:\r\n"
-            + "\r\n".join(windows_path(f) for f in failed))
+            + "\r\n".join(f"{windows_path(f)} ({REASON[code]})" for f, code in failed))
 
 
 def choose_in_dialog(app, path):

@@ -135,13 +135,14 @@ TEST(SplitJobCompletion, NamesFailedAndUnstartableFiles) {
   r.Fail("D:\\not a pdf.pdf");
   r.job.Timer1Tick();
   EXPECT_EQ(r.process.runs.size(), 3u);
-  EXPECT_EQ(r.Message(true), "Bursted 2 of 3" + kFailedHead + "\r\nD:\\not a pdf.pdf");
+  EXPECT_EQ(r.Message(true), "Bursted 2 of 3" + kFailedHead + "\r\nD:\\not a pdf.pdf (not a PDF, or damaged)");
 
   Rig missing({"C:\\a.pdf"});
   missing.process.cannotStart = true;
   missing.job.Timer1Tick();
   EXPECT_EQ(missing.process.runs.size(), 3u);
-  EXPECT_EQ(missing.Message(true), "Bursted 0 of 1" + kFailedHead + "\r\nC:\\a.pdf");
+  EXPECT_EQ(missing.Message(true),
+            "Bursted 0 of 1" + kFailedHead + "\r\nC:\\a.pdf (the splitter could not be started)");
   EXPECT_TRUE(missing.form["picDrag"].Visible && missing.form["picDrag"].Enabled);
 }
 
@@ -152,23 +153,54 @@ TEST(SplitJobCompletion, AStartRefusedForAMomentIsTriedAgainAndAFailedRunIsNot) 
   r.job.Timer1Tick();
   const std::string a = Cmd("C:\\a.pdf"), b = Cmd("C:\\b.pdf");
   EXPECT_EQ(r.Calls("RunHidden "), (Lines{a, a, a, b}));
-  EXPECT_EQ(r.Message(true), "Bursted 1 of 2" + kFailedHead + "\r\nC:\\b.pdf");
+  EXPECT_EQ(r.Message(true), "Bursted 1 of 2" + kFailedHead + "\r\nC:\\b.pdf (not a PDF, or damaged)");
 }
 
 TEST(SplitJobCompletion, ListsTenFailuresAndCountsTheRest) {
   Lines files;
+  std::vector<SplitJob::Failure> ten;
   std::string listed;
   for (int i = 1; i <= 12; ++i) {
     files.push_back("C:\\f" + std::to_string(i) + ".pdf");
-    if (i <= 10) listed += "\r\n" + files.back();
+    if (i > 10) continue;
+    listed += "\r\n" + files.back() + " (not a PDF, or damaged)";
+    ten.push_back({files.back(), "not a PDF, or damaged"});
   }
   Rig r(files);
   for (auto& f : files) r.Fail(f);
   r.job.Timer1Tick();
   EXPECT_EQ(r.Message(true), "Bursted 0 of 12" + kFailedHead + listed + "\r\n…and 2 more.");
   // Exactly ten: no count line, and no line end after the last path.
-  EXPECT_EQ(SplitJob::CompletionText(10, Lines(files.begin(), files.begin() + 10)),
-            "Bursted 0 of 10" + kFailedHead + listed);
+  EXPECT_EQ(SplitJob::CompletionText(10, ten), "Bursted 0 of 10" + kFailedHead + listed);
+}
+
+TEST(SplitJobCompletion, EachFailureSaysWhyInPlainWords) {
+  const std::vector<std::pair<std::optional<uint32_t>, std::string>> table = {
+      {2, "the file cannot be read"},
+      {3, "not a PDF, or damaged"},
+      {4, "needs a password"},
+      {5, "the pages cannot be written in the current folder"},
+      {6, "an internal fault of the splitter"},
+      {std::nullopt, "the splitter could not be started"},
+      {1, "the splitter ended with code 1"},
+      {3221225477u, "the splitter ended with code 3221225477"},  // a crash
+  };
+  Lines files;
+  std::string listed;
+  for (size_t i = 0; i < table.size(); ++i) {
+    files.push_back("C:\\in\\" + std::to_string(i) + ".pdf");
+    listed += "\r\n" + files.back() + " (" + table[i].second + ")";
+  }
+  Rig r(files);
+  r.process.exitCodes = {{Cmd(files[0]), 2}, {Cmd(files[1]), 3}, {Cmd(files[2]), 4},
+                         {Cmd(files[3]), 5}, {Cmd(files[4]), 6}, {Cmd(files[6]), 1},
+                         {Cmd(files[7]), 3221225477u}};
+  // The file at 5 is refused at every attempt.
+  r.duringWait = [&] {
+    if (r.process.runs.size() == 5) r.process.refusedStarts = 3;
+  };
+  r.job.Timer1Tick();
+  EXPECT_EQ(r.Message(true), "Bursted 0 of 8" + kFailedHead + listed);
 }
 
 TEST(SplitJobCompletion, AnEmptyQueueAtTheTickStillCompletes) {
@@ -202,7 +234,7 @@ TEST(SplitJobWhileWaiting, HandlersRunDuringTheWaitShapeTheRestOfTheJob) {
   dropped.Fail("C:\\late.pdf");
   dropped.job.Timer1Tick();
   EXPECT_EQ(dropped.Calls("RunHidden "), (Lines{Cmd("C:\\a.pdf"), Cmd("C:\\b.pdf"), Cmd("C:\\late.pdf")}));
-  EXPECT_EQ(dropped.Message(true), "Bursted 2 of 3" + kFailedHead + "\r\nC:\\late.pdf");
+  EXPECT_EQ(dropped.Message(true), "Bursted 2 of 3" + kFailedHead + "\r\nC:\\late.pdf (not a PDF, or damaged)");
 
   // A stray tick must not start a second runner on the same queue.
   Rig stray({"C:\\a.pdf", "C:\\b.pdf"});
