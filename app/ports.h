@@ -1,5 +1,9 @@
 // The narrow interfaces through which the handlers reach the outside world.
 // The Win32 shell implements them; tests use recording fakes.
+//
+// Each comment below is the whole of what a handler may count on. The fakes in
+// tests/unit do no more than this, and tests/win/shell/contract_test.cpp holds
+// the real ports to it, so a unit test can't pass on behaviour Windows lacks.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +16,9 @@ namespace pagerift {
 class MessagePump {
  public:
   virtual ~MessagePump() = default;
-  // One pass: bring the windows in line with the model, run the handlers of
-  // the messages waiting, then return.
+  // One pass: brings the window in line with the model, runs the handlers of
+  // the messages already waiting (input, timers, paint), brings the window in
+  // line again and returns. It never waits for a message to come.
   virtual void DoEvents() = 0;
 };
 
@@ -21,8 +26,13 @@ class ProcessRunner {
  public:
   virtual ~ProcessRunner() = default;
   // Starts `commandLine` with `application` as the program, window hidden,
-  // in the program's current folder, and waits for it to end while messages
-  // keep being handled. The exit code, or nothing when it could not start.
+  // in the program's current folder, and waits for it to end:
+  // - nothing when no process was started; then nothing was pumped either;
+  // - once it has started, one DoEvents at once, so the window shows what was
+  //   set just before the start, then one each time messages arrive, and no
+  //   other work while the process runs;
+  // - the exit code once the process has ended. A process that started is
+  //   never reported as not started, whatever becomes of the wait.
   virtual std::optional<uint32_t> RunHidden(const std::string& application,
                                             const std::string& commandLine) = 0;
 };
@@ -31,7 +41,9 @@ class ShellPort {
  public:
   virtual ~ShellPort() = default;
   virtual void Beep() = 0;
-  // Modal; OK button only. `warning` adds the warning icon.
+  // Brings the window in line with the model, then shows the box: modal, OK
+  // button only, `warning` adds the warning icon. Returns when it is closed;
+  // meanwhile the window takes no input.
   virtual void MessageBox(const std::string& text, const std::string& title, bool warning) = 0;
   // ShellExecute "open" with SW_SHOWNORMAL: a folder or a web address.
   virtual void Open(const std::string& target) = 0;
@@ -53,7 +65,7 @@ class FileSystem {
   // Creates one directory level; false when it fails or exists.
   virtual bool CreateFolder(const std::string& path) = 0;
   // The bytes of an ordinary file; nothing for a missing, hidden or system
-  // file, or a folder.
+  // file, or a folder. One that is there but cannot be opened reads as empty.
   virtual std::optional<std::string> ReadOrdinaryFile(const std::string& path) = 0;
   // Whether a search of `folder` (ending in "\") finds any entry that is not
   // a system entry. False when the search fails.
@@ -70,7 +82,9 @@ struct OpenFileRequest {
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
-  // The chosen path, or empty when cancelled or failed.
+  // Both bring the window in line with the model, then show a modal dialog
+  // and return when it is closed; meanwhile the window takes no input.
+  // The chosen path, whatever its length, or empty when cancelled or failed.
   virtual std::string OpenFile(const OpenFileRequest& request) = 0;
   // The chosen folder's file-system path, or nothing on cancel or when the
   // item has no such path.
@@ -88,6 +102,7 @@ class WindowOps {
  public:
   virtual ~WindowOps() = default;
   virtual void SetTopmost() = 0;
+  // Show and Repaint bring the window in line with the model first.
   virtual void Show() = 0;
   virtual void Repaint() = 0;
   // Adds WS_EX_LAYERED, then the colour key with its alpha.

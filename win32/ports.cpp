@@ -25,6 +25,27 @@ void WinPump::DoEvents() {
   frame_.Sync();
 }
 
+namespace {
+
+// Sleeps until `process` ends, handling messages as they arrive. The handle
+// we hold cannot be confused with a reused process id.
+void WaitPumping(HANDLE process, MessagePump& pump) {
+  for (;;) {
+    DWORD r = MsgWaitForMultipleObjectsEx(1, &process, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    if (r == WAIT_OBJECT_0) return;
+    if (r == WAIT_OBJECT_0 + 1) {
+      pump.DoEvents();
+      continue;
+    }
+    // The wait itself failed, which a handle of our own should never make it
+    // do: poll instead, so the window stays alive until the process ends.
+    while (WaitForSingleObject(process, 50) == WAIT_TIMEOUT) pump.DoEvents();
+    return;
+  }
+}
+
+}  // namespace
+
 std::optional<uint32_t> WinProcessRunner::RunHidden(const std::string& application,
                                                     const std::string& commandLine) {
   STARTUPINFOW si{};
@@ -42,19 +63,15 @@ std::optional<uint32_t> WinProcessRunner::RunHidden(const std::string& applicati
     return std::nullopt;
   UniqueHandle process(pi.hProcess);
   UniqueHandle thread(pi.hThread);
-  // Sleep until the splitter ends or input arrives; handle the input and
-  // go back to sleep. The handle we hold cannot be confused with a reused id.
-  for (;;) {
-    HANDLE h = process.get();
-    DWORD r = MsgWaitForMultipleObjectsEx(1, &h, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    if (r == WAIT_OBJECT_0 + 1) {
-      pump_.DoEvents();
-      continue;
-    }
-    break;
-  }
-  DWORD code = 0;
-  if (!GetExitCodeProcess(process.get(), &code) || code == STILL_ACTIVE) return std::nullopt;
+  // The job has just set what the window is to show while the splitter runs;
+  // with no input coming, nothing else would paint it.
+  pump_.DoEvents();
+  WaitPumping(process.get(), pump_);
+  // Started is started: even a wait that broke down reports an exit code
+  // (STILL_ACTIVE if it is somehow still running), so the file is never
+  // handed to a second splitter.
+  DWORD code = STILL_ACTIVE;
+  GetExitCodeProcess(process.get(), &code);
   return code;
 }
 

@@ -67,8 +67,8 @@ class WinePrefix:
         self.reg_add(r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", 0, "REG_DWORD")
         self._install_browser_stub()
         self.reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", DEFAULT_DPI, "REG_DWORD")
-        self.wintext = self._build_helper("wintext")
-        self.wininfo = self._build_helper("wininfo")
+        self.wintext = self.build_helper("wintext")
+        self.wininfo = self.build_helper("wininfo")
         self.commit()
         return self
 
@@ -141,7 +141,7 @@ class WinePrefix:
         return sorted(pids)
 
     # -- window texts ---------------------------------------------------------------------------------
-    def _build_helper(self, name):
+    def build_helper(self, name):
         """Compiles tests/e2e/NAME.c into a Windows exe; None when there is no MinGW or it fails."""
         cc = shutil.which("x86_64-w64-mingw32-gcc-posix") or shutil.which("x86_64-w64-mingw32-gcc")
         if not cc:

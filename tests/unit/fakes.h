@@ -49,12 +49,14 @@ class FakeProcess : public ProcessRunner {
   std::optional<uint32_t> RunHidden(const std::string& app, const std::string& cmd) override {
     log_.Add("RunHidden " + cmd);
     runs.push_back({app, cmd});
-    pump_.DoEvents();  // the wait keeps the window alive
     if (cannotStart) return std::nullopt;
     if (refusedStarts > 0) {
       --refusedStarts;
       return std::nullopt;
     }
+    // Started: the one pump the real wait makes at once; any more come only
+    // with messages, which a test queues with FakePump::OnNextPump.
+    pump_.DoEvents();
     auto it = exitCodes.find(cmd);
     return it == exitCodes.end() ? 0u : it->second;
   }
