@@ -142,10 +142,7 @@ std::optional<std::string> WinFileSystem::ReadOrdinaryFile(const std::string& pa
     return std::nullopt;
   UniqueHandle file(CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.get() == INVALID_HANDLE_VALUE) {
-    file.release();
-    return std::string();  // present but unreadable: read as empty
-  }
+  if (!file) return std::string();  // present but unreadable: read as empty
   std::string bytes;
   char buffer[65536];
   DWORD got = 0;
@@ -157,10 +154,7 @@ std::optional<std::string> WinFileSystem::ReadOrdinaryFile(const std::string& pa
 bool WinFileSystem::FolderHasEntries(const std::string& folder) {
   WIN32_FIND_DATAW found;
   UniqueFind search(FindFirstFileW(ToWide(folder + "*").c_str(), &found));
-  if (search.get() == INVALID_HANDLE_VALUE) {
-    search.release();
-    return false;
-  }
+  if (!search) return false;
   do {
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_SYSTEM)) return true;
   } while (FindNextFileW(search.get(), &found));

@@ -25,9 +25,9 @@ class Unique {
     return *this;
   }
   T get() const { return h_; }
-  explicit operator bool() const { return h_ != Traits::Invalid(); }
+  explicit operator bool() const { return Traits::IsValid(h_); }
   void reset(T h = Traits::Invalid()) {
-    if (h_ != Traits::Invalid()) Traits::Close(h_);
+    if (Traits::IsValid(h_)) Traits::Close(h_);
     h_ = h;
   }
   T release() { return std::exchange(h_, Traits::Invalid()); }
@@ -36,21 +36,27 @@ class Unique {
   T h_ = Traits::Invalid();
 };
 
-struct HandleTraits {
+// Kernel calls fail with null or with INVALID_HANDLE_VALUE, depending on the
+// call; neither is ever closed.
+struct KernelHandle {
   static HANDLE Invalid() { return nullptr; }
+  static bool IsValid(HANDLE h) { return h && h != INVALID_HANDLE_VALUE; }
+};
+struct HandleTraits : KernelHandle {
   static void Close(HANDLE h) { CloseHandle(h); }
 };
-struct FindTraits {
-  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+struct FindTraits : KernelHandle {
   static void Close(HANDLE h) { FindClose(h); }
 };
 template <typename G>
 struct GdiTraits {
   static G Invalid() { return nullptr; }
+  static bool IsValid(G h) { return h != nullptr; }
   static void Close(G h) { DeleteObject(h); }
 };
 struct MemDcTraits {
   static HDC Invalid() { return nullptr; }
+  static bool IsValid(HDC h) { return h != nullptr; }
   static void Close(HDC h) { DeleteDC(h); }
 };
 
