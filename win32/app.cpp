@@ -1,14 +1,11 @@
 #include "win32/app.h"
 
-#include <exception>
+#include "win32/faults.h"
 
 namespace pagerift::win {
 
 int App::Run() {
-  try {
-    main_.Load();
-  } catch (const std::exception&) {
-  }
+  RunGuarded("start-up", [&] { main_.Load(); });
   frame_.Sync();
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

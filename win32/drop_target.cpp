@@ -2,8 +2,7 @@
 
 #include <shellapi.h>
 
-#include <exception>
-
+#include "win32/faults.h"
 #include "win32/frame.h"
 #include "win32/text.h"
 
@@ -63,10 +62,7 @@ ULONG DropTarget::Release() {
 }
 
 void DropTarget::Notify(DragState state) {
-  try {
-    main_.DragOver("picDrag", state);
-  } catch (const std::exception&) {
-  }
+  RunGuarded("a drag over the drop zone", [&] { main_.DragOver("picDrag", state); });
   frame_.Sync();
 }
 
@@ -90,10 +86,7 @@ HRESULT DropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
   // Copy the paths out now: the data object is the source's, not ours.
   auto files = FilesOf(data);
   unsigned result = kDropEffectCopy;
-  try {
-    result = main_.Drop("picDrag", files);
-  } catch (const std::exception&) {
-  }
+  RunGuarded("a drop", [&] { result = main_.Drop("picDrag", files); });
   frame_.Sync();
   if (effect) *effect = result;
   return S_OK;

@@ -4,9 +4,9 @@
 #include <windowsx.h>
 
 #include <cmath>
-#include <exception>
 
 #include "win32/drop_target.h"
+#include "win32/faults.h"
 #include "win32/ports.h"
 #include "skin/art/resource_ids.h"
 #include "win32/text.h"
@@ -57,11 +57,14 @@ bool Frame::Create(HINSTANCE instance) {
   wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   wc.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
   wc.lpszClassName = kFrameClass;
-  RegisterClassExW(&wc);
+  auto registered = [&wc] {
+    return RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+  };
+  if (!registered()) return false;
   wc.lpfnWndProc = BoxProc;
   wc.hIcon = wc.hIconSm = nullptr;
   wc.lpszClassName = kBoxClass;
-  RegisterClassExW(&wc);
+  if (!registered()) return false;
 
   // Centred for the design size, which is also the size the window keeps in
   // pixels once start-up has scaled it.
@@ -184,11 +187,7 @@ std::string Frame::NameOf(HWND w) const {
 template <typename F>
 void Frame::Dispatch(F&& handler) {
   if (revoked_) return;
-  // No exception may cross a window procedure.
-  try {
-    handler();
-  } catch (const std::exception&) {
-  }
+  RunGuarded("a window message", handler);
   Sync();
 }
 
@@ -279,11 +278,11 @@ LRESULT Frame::OnFrameMessage(UINT msg, WPARAM wp, LPARAM lp) {
         GetWindowTextW(from, text.data(), n + 1);
         text.resize(static_cast<size_t>(n));
         std::string utf8 = ToUtf8(text);
-        mainPtr_->TextChanged(name, utf8);
+        RunGuarded("a text change", [&] { mainPtr_->TextChanged(name, utf8); });
         applied_[static_cast<size_t>(GetDlgCtrlID(from) - 100)].text = utf8;
       } else if (HIWORD(wp) == CBN_SELCHANGE) {
         int sel = static_cast<int>(SendMessageW(from, CB_GETCURSEL, 0, 0));
-        mainPtr_->SelectionChanged(name, sel);
+        RunGuarded("a selection change", [&] { mainPtr_->SelectionChanged(name, sel); });
         applied_[static_cast<size_t>(GetDlgCtrlID(from) - 100)].listIndex = sel;
       }
       return 0;
