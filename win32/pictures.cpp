@@ -5,7 +5,6 @@
 #include <cstring>
 #include <map>
 #include <memory>
-#include <vector>
 
 #include "win32/raii.h"
 
@@ -81,6 +80,8 @@ HBITMAP DecodeBmp(const std::string& bytes) {
 }
 
 HBITMAP DecodeJpeg(const std::string& bytes) {
+  // libjpeg reports an error by a longjmp back to here, which runs no
+  // destructors: from setjmp on, only libjpeg's own pools may hold memory.
   jpeg_decompress_struct info{};
   JpegError err{};
   info.err = jpeg_std_error(&err.mgr);
@@ -102,11 +103,12 @@ HBITMAP DecodeJpeg(const std::string& bytes) {
   uint32_t* px = nullptr;
   result = MakeDib(w, h, &px);
   if (!result) longjmp(err.jump, 1);
-  std::vector<unsigned char> row(static_cast<size_t>(w) * 3);
+  JSAMPARRAY rows = (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
+                                              static_cast<JDIMENSION>(w) * 3, 1);
   while (info.output_scanline < info.output_height) {
     const int y = static_cast<int>(info.output_scanline);
-    unsigned char* rows[] = {row.data()};
     jpeg_read_scanlines(&info, rows, 1);
+    const JSAMPLE* row = rows[0];
     for (int x = 0; x < w; ++x)
       px[y * w + x] = (row[x * 3] << 16) | (row[x * 3 + 1] << 8) | row[x * 3 + 2];
   }
