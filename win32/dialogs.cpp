@@ -14,8 +14,10 @@ std::string WinDialogs::OpenFile(const OpenFileRequest& request) {
   filter.push_back(L'\0');  // the list ends with a double NUL
   std::wstring folder = ToWide(request.initialFolder);
   std::wstring title = ToWide(request.title);
-  wchar_t file[256] = {};
-  wchar_t fileTitle[256] = {};
+  // Room for the longest path Windows knows: a choice is never dropped for
+  // its length.
+  constexpr DWORD kMaxPath = 32768;
+  std::wstring file(kMaxPath, L'\0'), fileTitle(kMaxPath, L'\0');
   wchar_t defExt[2] = {};
 
   OPENFILENAMEW ofn{};
@@ -24,16 +26,16 @@ std::string WinDialogs::OpenFile(const OpenFileRequest& request) {
   ofn.hInstance = GetModuleHandleW(nullptr);
   ofn.lpstrFilter = filter.c_str();
   ofn.nFilterIndex = 1;
-  ofn.lpstrFile = file;
-  ofn.nMaxFile = 255;
-  ofn.lpstrFileTitle = fileTitle;
-  ofn.nMaxFileTitle = 256;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = kMaxPath;
+  ofn.lpstrFileTitle = fileTitle.data();
+  ofn.nMaxFileTitle = kMaxPath;
   ofn.lpstrInitialDir = folder.c_str();
   ofn.lpstrTitle = title.c_str();
   ofn.Flags = request.flags;
   ofn.lpstrDefExt = defExt;
   if (!GetOpenFileNameW(&ofn)) return {};
-  return ToUtf8(file);
+  return ToUtf8(file.c_str(), wcslen(file.c_str()));
 }
 
 std::optional<std::string> WinDialogs::BrowseForFolder(const std::string& text) {
