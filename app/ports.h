@@ -68,7 +68,8 @@ class FileSystem {
   // file, or a folder. One that is there but cannot be opened reads as empty.
   virtual std::optional<std::string> ReadOrdinaryFile(const std::string& path) = 0;
   // Whether a search of `folder` (ending in "\") finds any entry that is not
-  // a system entry. False when the search fails.
+  // a system entry. "." counts, so any folder but a drive root that can be
+  // listed has one. False when the search fails.
   virtual bool FolderHasEntries(const std::string& folder) = 0;
 };
 

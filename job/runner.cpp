@@ -128,9 +128,11 @@ std::string SplitJob::CompletionText(size_t total, const std::vector<Failure>& f
   std::string text = "Bursted " + std::to_string(ok) + " of " + std::to_string(total) +
                      " files to Current Folder.\r\n\r\nCould not burst:";
   const size_t listed = std::min(failed.size(), kMaxListedFailures);
-  for (size_t i = 0; i < listed; ++i) text += "\r\n" + failed[i].path + " (" + failed[i].reason + ")";
+  for (size_t i = 0; i < listed; ++i)
+    text += "\r\n" + failed[i].path + " (" + failed[i].reason + ")";
   if (failed.size() > listed)
-    text += "\r\n" + std::string(kEllipsis) + "and " + std::to_string(failed.size() - listed) + " more.";
+    text += "\r\n" + std::string(kEllipsis) + "and " + std::to_string(failed.size() - listed) +
+            " more.";
   return text;
 }
 

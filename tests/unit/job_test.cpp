@@ -135,7 +135,8 @@ TEST(SplitJobCompletion, NamesFailedAndUnstartableFiles) {
   r.Fail("D:\\not a pdf.pdf");
   r.job.Timer1Tick();
   EXPECT_EQ(r.process.runs.size(), 3u);
-  EXPECT_EQ(r.Message(true), "Bursted 2 of 3" + kFailedHead + "\r\nD:\\not a pdf.pdf (not a PDF, or damaged)");
+  EXPECT_EQ(r.Message(true),
+            "Bursted 2 of 3" + kFailedHead + "\r\nD:\\not a pdf.pdf (not a PDF, or damaged)");
 
   Rig missing({"C:\\a.pdf"});
   missing.process.cannotStart = true;
@@ -153,7 +154,8 @@ TEST(SplitJobCompletion, AStartRefusedForAMomentIsTriedAgainAndAFailedRunIsNot) 
   r.job.Timer1Tick();
   const std::string a = Cmd("C:\\a.pdf"), b = Cmd("C:\\b.pdf");
   EXPECT_EQ(r.Calls("RunHidden "), (Lines{a, a, a, b}));
-  EXPECT_EQ(r.Message(true), "Bursted 1 of 2" + kFailedHead + "\r\nC:\\b.pdf (not a PDF, or damaged)");
+  EXPECT_EQ(r.Message(true),
+            "Bursted 1 of 2" + kFailedHead + "\r\nC:\\b.pdf (not a PDF, or damaged)");
 }
 
 TEST(SplitJobCompletion, ListsTenFailuresAndCountsTheRest) {
@@ -234,7 +236,8 @@ TEST(SplitJobWhileWaiting, HandlersRunDuringTheWaitShapeTheRestOfTheJob) {
   dropped.Fail("C:\\late.pdf");
   dropped.job.Timer1Tick();
   EXPECT_EQ(dropped.Calls("RunHidden "), (Lines{Cmd("C:\\a.pdf"), Cmd("C:\\b.pdf"), Cmd("C:\\late.pdf")}));
-  EXPECT_EQ(dropped.Message(true), "Bursted 2 of 3" + kFailedHead + "\r\nC:\\late.pdf (not a PDF, or damaged)");
+  EXPECT_EQ(dropped.Message(true),
+            "Bursted 2 of 3" + kFailedHead + "\r\nC:\\late.pdf (not a PDF, or damaged)");
 
   // A stray tick must not start a second runner on the same queue.
   Rig stray({"C:\\a.pdf", "C:\\b.pdf"});
