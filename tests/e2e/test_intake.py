@@ -2,7 +2,7 @@
 drop of many files, Unicode names included, each of them split by the real splitter."""
 from pdfs import make_pdf
 from userflow import (DROP_AT, PROBE, SUCCESS, assert_split, choose_in_dialog, dismiss_done, done_text, failure_text,
-                      shows_drop_zone, start_ready)
+                      shows_drop_zone, start_ready, windows_path)
 
 
 def _sources(tmp_path, *names_and_pages):
@@ -19,6 +19,23 @@ def test_file_chosen_in_the_dialog_is_split(app, workdir, tmp_path):
 
     assert done_text(app) == SUCCESS
     assert_split(workdir, src, 3)
+
+
+def test_a_path_too_long_for_the_old_255_character_buffer_is_split(app, workdir, tmp_path):
+    # 259 characters: the longest that Wine's own dialog can hand back (it keeps paths in MAX_PATH buffers).
+    folder = tmp_path
+    while len(windows_path(folder)) < 200:
+        folder /= "a folder deep down"
+    folder.mkdir(parents=True)
+    name = "far down " + "x" * (259 - len(windows_path(folder)) - len("\\far down .pdf")) + ".pdf"
+    src = make_pdf(folder / name, 2)
+    assert len(windows_path(src)) == 259
+    start_ready(app)
+
+    choose_in_dialog(app, src)
+
+    assert done_text(app) == SUCCESS
+    assert_split(workdir, src, 2)
 
 
 def test_cancelled_dialog_leaves_everything_as_it_was(app, workdir):

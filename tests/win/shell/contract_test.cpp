@@ -121,21 +121,24 @@ TEST_F(Started, MessageBoxShowsTheModelAndHoldsTheWindowUntilClosed) {
   EXPECT_TRUE(IsWindowEnabled(frame));
 }
 
-TEST_F(Started, OpenFileReturnsAChosenPathOfAnyLength) {
-  // Nested folders to about 300 characters, and a file at the bottom.
+TEST_F(Started, OpenFileIsModalAndReturnsTheChosenPathWhole) {
+  // 259 characters: past the 255 of the old buffer, and the longest that
+  // Wine's dialog itself can hand back (it holds paths in MAX_PATH buffers).
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
   std::wstring path = temp;
-  for (int level = 0; path.size() < 280; ++level) {
+  for (int level = 0; path.size() < 200; ++level) {
     path += std::wstring(40, static_cast<wchar_t>(L'a' + level)) + L"\\";
-    CreateDirectoryW((L"\\\\?\\" + path).c_str(), nullptr);
+    CreateDirectoryW(path.c_str(), nullptr);
   }
-  path += L"long way down.pdf";
-  CloseHandle(CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                          nullptr));
-  ASSERT_GT(path.size(), 290u);
+  path += std::wstring(259 - path.size() - 4, L'z') + L".pdf";
+  CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  ASSERT_EQ(path.size(), 259u);
 
+  bool modal = false;
+  HWND frame = app.frame().hwnd();
   std::thread choose = WhenShown(L"Open Files", IDOK, [&](HWND dlg) {
+    modal = !IsWindowEnabled(frame);
     // The file name box: a combo box in the Explorer-style dialog, an edit in the old one.
     HWND name = GetDlgItem(dlg, 0x47C);
     if (!name) name = GetDlgItem(dlg, 0x480);
@@ -147,6 +150,7 @@ TEST_F(Started, OpenFileReturnsAChosenPathOfAnyLength) {
   request.flags = 0x00200000 | 0x8;  // long names, keep the current folder
   const std::string chosen = app.ports().dialogs.OpenFile(request);
   choose.join();
+  EXPECT_TRUE(modal) << "the window took input while the dialog was up";
   EXPECT_EQ(chosen, pagerift::win::ToUtf8(path));
 }
 
