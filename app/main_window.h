@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/events.h"
-#include "app/ports.h"
+#include "core/events.h"
+#include "core/ports.h"
 #include "job/runner.h"
-#include "skin/form.h"
+#include "skin/controls.h"
 
 namespace pagerift {
 

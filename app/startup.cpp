@@ -3,6 +3,8 @@
 #include <cmath>
 
 #include "app/settings.h"
+#include "core/text.h"
+#include "skin/controls.h"
 
 namespace pagerift {
 
@@ -11,38 +13,11 @@ namespace {
 // The layout is drawn at 96 DPI, where a pixel is 15 twips.
 constexpr float kDesignTwipsPerPixel = 15;
 
-// A drive root comes with its backslash; doubling it would still work on
-// Windows but makes a path nobody would type.
-std::string InFolder(const std::string& folder, const std::string& name) {
-  if (!folder.empty() && folder.back() == '\\') return folder + name;
-  return folder + "\\" + name;
-}
-
 bool IsUsableFactor(float twipsPerPixel) {
   return std::isfinite(twipsPerPixel) && twipsPerPixel > 0;
 }
 
-size_t Utf8Length(const std::string& s) {
-  size_t n = 0;
-  for (unsigned char b : s) n += (b & 0xC0) != 0x80;
-  return n;
-}
-
-// The byte offset where the code point number `count` begins.
-size_t Utf8Prefix(const std::string& s, size_t count) {
-  size_t seen = 0;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80 && seen++ == count) return i;
-  }
-  return s.size();
-}
-
 }  // namespace
-
-std::string ShortenCaption(const std::string& caption) {
-  if (Utf8Length(caption) <= 10) return caption;
-  return caption.substr(0, Utf8Prefix(caption, 23)) + "..";
-}
 
 void ScaleToScreen(Form& form, float twipsX, float twipsY) {
   // A screen that reports nonsense keeps the design layout rather than

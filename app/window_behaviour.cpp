@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/events.h"
+#include "core/events.h"
 #include "skin/hover.h"
 
 namespace pagerift {

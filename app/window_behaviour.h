@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "app/ports.h"
-#include "skin/form.h"
+#include "core/ports.h"
+#include "core/form.h"
 
 namespace pagerift {
 

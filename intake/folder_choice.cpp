@@ -1,6 +1,6 @@
 #include "intake/folder_choice.h"
 
-#include "app/startup.h"
+#include "skin/controls.h"
 
 namespace pagerift {
 

@@ -1,8 +1,8 @@
 // The output-folder choice behind the browse button.
 #pragma once
 
-#include "app/ports.h"
-#include "skin/form.h"
+#include "core/ports.h"
+#include "core/form.h"
 
 namespace pagerift {
 

@@ -1,24 +1,20 @@
 #include "intake/getfile.h"
 
+#include "core/text.h"
+
 namespace pagerift {
-namespace {
-
-bool IsBlank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
-
-}  // namespace
 
 std::string ResolveInitialFolder(const std::string& folder, const std::string& programFolder,
                                  FileSystem& fs) {
-  if (IsBlank(folder)) return programFolder;
-  std::string withSlash = folder;
-  if (withSlash.back() != '\\') withSlash += '\\';
+  if (IsOnlySpaces(folder)) return programFolder;
+  const std::string withSlash = WithTrailingBackslash(folder);
   // The dialog would open somewhere arbitrary in a folder it cannot list, so
   // anything that does not show at least one entry counts as missing.
   return fs.FolderHasEntries(withSlash) ? withSlash : programFolder;
 }
 
 std::string ConvertFilter(const std::string& filter) {
-  const std::string text = IsBlank(filter) ? std::string("*.*|*.*") : filter;
+  const std::string text = IsOnlySpaces(filter) ? std::string("*.*|*.*") : filter;
   std::string out;
   out.reserve(text.size() + 1);
   for (char c : text) out += c == '|' ? '\0' : c;

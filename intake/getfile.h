@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/ports.h"
+#include "core/ports.h"
 
 namespace pagerift {
 

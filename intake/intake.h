@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/events.h"
-#include "app/ports.h"
-#include "skin/form.h"
+#include "core/events.h"
+#include "core/ports.h"
+#include "core/form.h"
 
 namespace pagerift {
 

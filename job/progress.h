@@ -1,7 +1,7 @@
 // The three-piece progress bar below the visible area.
 #pragma once
 
-#include "skin/form.h"
+#include "core/form.h"
 
 namespace pagerift {
 

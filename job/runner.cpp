@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/text.h"
 #include "job/progress.h"
 
 namespace pagerift {
@@ -62,10 +63,10 @@ void SplitJob::SplitFirst(Tally& tally) {
   ProgressStepLayout(form_);
   SetStatus(form_, "Bursting...Please Wait...");
 
-  std::string& output = form_["txtPath"].Text;
-  if (output.empty() || output.back() != '\\') output += '\\';
+  Control& output = form_["txtPath"];
+  output.Text = WithTrailingBackslash(output.Text);
   // A folder that exists already, or cannot be made, is no reason to stop.
-  ports_.fs.CreateFolder(form_["txtPath"].Text);
+  ports_.fs.CreateFolder(output.Text);
 
   // The pumps above run other handlers; the queue is looked at afresh.
   if (!form_.Queue().empty()) {
@@ -99,9 +100,7 @@ void SplitJob::Complete(const Tally& tally) {
 }
 
 std::string SplitJob::SplitterPath(const std::string& programFolder) {
-  // A drive root ("C:\") already ends in its separator.
-  const bool endsInSeparator = !programFolder.empty() && programFolder.back() == '\\';
-  return programFolder + (endsInSeparator ? "" : "\\") + "data\\pdftk.exe";
+  return InFolder(programFolder, "data\\pdftk.exe");
 }
 
 std::string SplitJob::CommandLine(const std::string& programFolder, const std::string& source) {

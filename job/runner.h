@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "app/ports.h"
-#include "skin/form.h"
+#include "core/ports.h"
+#include "core/form.h"
 
 namespace pagerift {
 

@@ -1,8 +1,8 @@
 // Highlight and pressed pictures on pointer events.
 #pragma once
 
-#include "app/ports.h"
-#include "skin/form.h"
+#include "core/ports.h"
+#include "core/form.h"
 
 namespace pagerift {
 

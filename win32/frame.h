@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/ports.h"
+#include "core/ports.h"
 #include "win32/pictures.h"
 #include "win32/raii.h"
 

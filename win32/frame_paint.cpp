@@ -3,6 +3,7 @@
 #include "win32/frame.h"
 #include "win32/pictures.h"
 #include "win32/text.h"
+#include "skin/controls.h"
 
 namespace pagerift::win {
 

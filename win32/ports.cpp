@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/text.h"
 #include "win32/frame.h"
 #include "win32/raii.h"
 #include "win32/text.h"
@@ -97,11 +98,7 @@ std::string WinShell::ProgramFolder() {
     }
     path.resize(path.size() * 2);
   }
-  size_t slash = path.find_last_of(L"\\/");
-  if (slash == std::wstring::npos) return {};
-  // A drive root keeps its backslash.
-  path.resize(slash == 2 && path[1] == L':' ? slash + 1 : slash);
-  return ToUtf8(path);
+  return ParentFolder(ToUtf8(path));
 }
 
 std::string WinShell::CurrentFolder() {

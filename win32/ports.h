@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "app/ports.h"
+#include "core/ports.h"
 #include "win32/raii.h"
 
 namespace pagerift::win {

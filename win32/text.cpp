@@ -2,33 +2,31 @@
 
 #include <windows.h>
 
+#include "core/text.h"
+
 namespace pagerift::win {
 
-namespace {
+// Windows' wchar_t is a UTF-16 code unit.
+static_assert(sizeof(wchar_t) == sizeof(char16_t));
 
-std::wstring Widen(UINT codePage, const std::string& s) {
-  if (s.empty()) return {};
-  int n = MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(codePage, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
+std::wstring ToWide(const std::string& utf8) {
+  const std::u16string utf16 = Utf8ToUtf16(utf8);
+  return std::wstring(utf16.begin(), utf16.end());
 }
 
-}  // namespace
-
-std::wstring ToWide(const std::string& utf8) { return Widen(CP_UTF8, utf8); }
-
 std::string ToUtf8(const wchar_t* wide, size_t length) {
-  if (length == 0) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), nullptr, 0, nullptr,
-                              nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, static_cast<int>(length), s.data(), n, nullptr, nullptr);
-  return s;
+  return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(wide), length));
 }
 
 std::string ToUtf8(const std::wstring& wide) { return ToUtf8(wide.data(), wide.size()); }
 
-std::string AnsiToUtf8(const std::string& ansi) { return ToUtf8(Widen(CP_ACP, ansi)); }
+std::string AnsiToUtf8(const std::string& ansi) {
+  if (ansi.empty()) return {};
+  const int size = static_cast<int>(ansi.size());
+  const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), size, wide.data(), n);
+  return ToUtf8(wide);
+}
 
 }  // namespace pagerift::win

@@ -1,4 +1,5 @@
-// The one place where UTF-8 meets UTF-16.
+// UTF-8 text as the W APIs take it. The conversions themselves are the
+// core's; only the ANSI code page needs Windows.
 #pragma once
 
 #include <string>

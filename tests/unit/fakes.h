@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ports.h"
+#include "core/ports.h"
 
 namespace pagerift::testing {
 

@@ -4,6 +4,7 @@
 #include "fakes.h"
 #include "intake/folder_choice.h"
 #include "intake/intake.h"
+#include "skin/controls.h"
 
 namespace pagerift {
 namespace {

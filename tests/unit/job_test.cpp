@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "tests/unit/fakes.h"
+#include "skin/controls.h"
 
 namespace pagerift {
 namespace {

@@ -1,4 +1,5 @@
 #include "job/progress.h"
+#include "skin/controls.h"
 
 #include <gtest/gtest.h>
 

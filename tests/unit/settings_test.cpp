@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "fakes.h"
+#include "skin/controls.h"
 
 namespace pagerift {
 namespace {

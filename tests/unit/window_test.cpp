@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "app/events.h"
+#include "core/events.h"
 #include "app/window_behaviour.h"
 #include "fakes.h"
 #include "skin/combos.h"
 #include "skin/hover.h"
+#include "skin/controls.h"
 
 namespace pagerift {
 namespace {

@@ -182,3 +182,14 @@ TEST(FileSystemContract, FoldersOneLevelAndOnlyOrdinaryFilesRead) {
   EXPECT_EQ(fs.ReadOrdinaryFile(root), std::nullopt) << "a folder";
   EXPECT_EQ(fs.ReadOrdinaryFile(root + "\\absent.ini"), std::nullopt);
 }
+
+TEST(TextBoundary, TheCoreConvertsValidTextAsWindowsDoes) {
+  for (const char* utf8 : {"", "C:\\Output", "Z:\\Отчёт 2026 — 季度 \xF0\x9F\x98\x80.pdf", "\xC3\xA9t\xC3\xA9"}) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    std::wstring windows(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, windows.data(), n);
+    windows.resize(windows.size() - 1);  // the terminator
+    EXPECT_EQ(ToWide(utf8), windows) << utf8;
+    EXPECT_EQ(pagerift::win::ToUtf8(windows), utf8);
+  }
+}

@@ -1,4 +1,4 @@
-// The window model: frmMain and its controls, as plain data.
+// The window model: a window and its controls, as plain data.
 // The Win32 shell realises it; every handler reads and changes only this.
 #pragma once
 
@@ -87,18 +87,5 @@ struct Form {
   // The queue of source paths (the hidden list lstFile).
   std::vector<std::string>& Queue() { return (*this)["lstFile"].List; }
 };
-
-// The window as it is created, before any handler runs.
-Form MakeMainForm();
-
-// The pictures of the skin, created once and shared by the controls.
-struct Art {
-  PicturePtr dropZone, dropZoneLight;
-  PicturePtr browseLight, browseDark;
-  PicturePtr button, buttonLight;
-  PicturePtr pbFill, pbLeft, pbRight;
-  PicturePtr background;
-};
-const Art& SkinArt();
 
 }  // namespace pagerift

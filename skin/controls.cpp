@@ -1,50 +1,9 @@
-#include "skin/form.h"
+#include "skin/controls.h"
 
-#include <stdexcept>
-
+#include "core/text.h"
 #include "skin/art/resource_ids.h"
 
 namespace pagerift {
-
-bool Control::SetWidth(float w) {
-  if (w < 0) return false;
-  Width = w;
-  return true;
-}
-
-bool Control::SetHeight(float h) {
-  if (h < 0) return false;
-  Height = h;
-  return true;
-}
-
-bool Control::SetListIndex(int index) {
-  if (index < -1 || index >= static_cast<int>(List.size())) return false;
-  ListIndex = index;
-  return true;
-}
-
-Control* Form::Find(std::string_view name) {
-  for (auto& c : controls)
-    if (c.name == name) return &c;
-  return nullptr;
-}
-
-const Control* Form::Find(std::string_view name) const {
-  for (auto& c : controls)
-    if (c.name == name) return &c;
-  return nullptr;
-}
-
-Control& Form::operator[](std::string_view name) {
-  if (auto* c = Find(name)) return *c;
-  throw std::out_of_range("no control " + std::string(name));
-}
-
-const Control& Form::operator[](std::string_view name) const {
-  if (auto* c = Find(name)) return *c;
-  throw std::out_of_range("no control " + std::string(name));
-}
 
 namespace {
 
@@ -216,6 +175,11 @@ Form MakeMainForm() {
   cs.push_back(Hotspot("imgHelp", 5790, 5070, 2295, 255, "Website"));
   cs.push_back(Hotspot("imgExit", 7950, 90, 225, 225, "Exit"));
   return f;
+}
+
+std::string ShortenCaption(const std::string& caption) {
+  if (Utf8Length(caption) <= 10) return caption;
+  return caption.substr(0, Utf8Offset(caption, 23)) + "..";
 }
 
 }  // namespace pagerift

@@ -1,0 +1,121 @@
+#include "core/text.h"
+
+namespace pagerift {
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// The code point at `i`, moving `i` past it.
+char32_t NextCodePoint(std::string_view s, size_t& i) {
+  const auto lead = static_cast<unsigned char>(s[i++]);
+  if (lead < 0x80) return lead;
+  int more = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : -1;
+  if (more < 0 || lead >= 0xF5) return kReplacement;
+  char32_t c = lead & (0x3F >> more);
+  for (; more > 0; --more) {
+    if (i >= s.size() || !IsContinuation(static_cast<unsigned char>(s[i]))) return kReplacement;
+    c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+  }
+  // Overlong forms, surrogates and values past Unicode are not text.
+  const bool overlong = (c < 0x800 && lead >= 0xE0) || (c < 0x10000 && lead >= 0xF0);
+  if (overlong || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return kReplacement;
+  return c;
+}
+
+}  // namespace
+
+std::string InFolder(std::string_view folder, std::string_view name) {
+  return WithTrailingBackslash(std::string(folder)).append(name);
+}
+
+std::string WithTrailingBackslash(std::string path) {
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path;
+}
+
+std::string ParentFolder(std::string_view path) {
+  const size_t slash = path.find_last_of("\\/");
+  if (slash == std::string_view::npos) return {};
+  const bool driveRoot = slash == 2 && path[1] == ':';
+  return std::string(path.substr(0, driveRoot ? slash + 1 : slash));
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool IsOnlySpaces(std::string_view text) {
+  return text.find_first_not_of(' ') == std::string_view::npos;
+}
+
+size_t Utf8Length(std::string_view text) {
+  size_t n = 0;
+  for (unsigned char b : text) n += !IsContinuation(b);
+  return n;
+}
+
+size_t Utf8Offset(std::string_view text, size_t count) {
+  size_t seen = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!IsContinuation(static_cast<unsigned char>(text[i])) && seen++ == count) return i;
+  }
+  return text.size();
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const char32_t c = NextCodePoint(utf8, i);
+    if (c >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size() * 3);
+  for (size_t i = 0; i < utf16.size(); ++i) {
+    char32_t c = utf16[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+        utf16[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (utf16[++i] - 0xDC00);
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = kReplacement;  // a lone surrogate
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+}  // namespace pagerift
