@@ -11,69 +11,62 @@ namespace pagerift {
 
 void MainWindow::Load() { RunStartup(form_, ports_); }
 
-void MainWindow::TimerTick(const std::string& timer) {
-  if (timer == "Timer1") {
+void MainWindow::TimerTick(ControlId timer) {
+  if (timer == Timer1) {
     job_.Timer1Tick();
-  } else if (timer == "Timer3") {
+  } else if (timer == Timer3) {
     ShapeTick(form_, ports_);
   }
   // Timer2 has nothing to do.
 }
 
-void MainWindow::MouseMove(const std::string& control, int buttons, float x, float y) {
-  if (control.empty()) {
+void MainWindow::MouseMove(std::optional<ControlId> control, int buttons, float x, float y) {
+  if (!control) {
     BackgroundMouseMove(form_, ports_, buttons);
-  } else if (control == "picDrag") {
+  } else if (*control == picDrag) {
     DropZoneMouseMove(form_, ports_, x, y);
-  } else if (control == "imgBrowse") {
+  } else if (*control == imgBrowse) {
     BrowseMouseMove(form_);
-  } else if (!PairedCombo(control).empty()) {
-    OptionButtonMouseMove(form_, control);
+  } else if (PairedCombo(*control)) {
+    OptionButtonMouseMove(form_, *control);
   }
 }
 
-void MainWindow::MouseDown(const std::string& control, int /*buttons*/) {
-  if (control == "picDrag") {
+void MainWindow::MouseDown(ControlId control, int /*buttons*/) {
+  if (control == picDrag) {
     DropZoneMouseDown(form_, ports_);
-  } else if (control == "imgBrowse") {
+  } else if (control == imgBrowse) {
     BrowseMouseDown(form_);
   }
 }
 
-void MainWindow::Click(const std::string& control) {
-  if (control == "picDrag") {
-    DropZoneClick(form_, ports_);
-  } else if (control == "imgBrowse") {
-    BrowseClick(form_, ports_);
-  } else if (control == "imgMin") {
-    MinimizeClick(form_, ports_);
-  } else if (control == "imgExit") {
-    Unload();
-  } else if (control == "imgHelp") {
-    HelpClick(ports_);
-  } else if (!PairedCombo(control).empty()) {
-    OptionButtonClick(ports_, control);
+void MainWindow::Click(ControlId control) {
+  switch (control) {
+    case picDrag: return DropZoneClick(form_, ports_);
+    case imgBrowse: return BrowseClick(form_, ports_);
+    case imgMin: return MinimizeClick(form_, ports_);
+    case imgExit: return Unload();
+    case imgHelp: return HelpClick(ports_);
+    default: return OptionButtonClick(ports_, control);  // the option buttons; nothing for the rest
   }
 }
 
-void MainWindow::DragOver(const std::string& control, DragState state) {
-  if (control == "picDrag") DropZoneDragOver(form_, state);
+void MainWindow::DragOver(ControlId control, DragState state) {
+  if (control == picDrag) DropZoneDragOver(form_, state);
 }
 
-unsigned MainWindow::Drop(const std::string& control,
+unsigned MainWindow::Drop(ControlId control,
                           const std::optional<std::vector<std::string>>& files) {
-  if (control != "picDrag") return kDropEffectNone;
+  if (control != picDrag) return kDropEffectNone;
   return DropZoneDrop(form_, ports_, files);
 }
 
 void MainWindow::Unload() { pagerift::Unload(ports_); }
 
-void MainWindow::TextChanged(const std::string& control, const std::string& text) {
-  if (auto* c = form_.Find(control)) c->Text = text;
-}
+void MainWindow::TextChanged(ControlId control, const std::string& text) { form_[control].Text = text; }
 
-void MainWindow::SelectionChanged(const std::string& control, int index) {
-  if (auto* c = form_.Find(control)) c->SetListIndex(index);
+void MainWindow::SelectionChanged(ControlId control, int index) {
+  form_[control].SetListIndex(index);
 }
 
 }  // namespace pagerift

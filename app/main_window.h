@@ -21,19 +21,19 @@ class MainWindow {
   Form& form() { return form_; }
 
   void Load();
-  void TimerTick(const std::string& timer);
-  // `control` empty means the bare window surface; x and y are twips in the
+  void TimerTick(ControlId timer);
+  // No control means the bare window surface; x and y are twips in the
   // control's own client coordinates.
-  void MouseMove(const std::string& control, int buttons, float x, float y);
-  void MouseDown(const std::string& control, int buttons);
-  void Click(const std::string& control);
-  void DragOver(const std::string& control, DragState state);
-  unsigned Drop(const std::string& control, const std::optional<std::vector<std::string>>& files);
+  void MouseMove(std::optional<ControlId> control, int buttons, float x, float y);
+  void MouseDown(ControlId control, int buttons);
+  void Click(ControlId control);
+  void DragOver(ControlId control, DragState state);
+  unsigned Drop(ControlId control, const std::optional<std::vector<std::string>>& files);
   [[noreturn]] void Unload();
 
   // What the user did in a real control, written back into the model.
-  void TextChanged(const std::string& control, const std::string& text);
-  void SelectionChanged(const std::string& control, int index);
+  void TextChanged(ControlId control, const std::string& text);
+  void SelectionChanged(ControlId control, int index);
 
  private:
   Ports& ports_;

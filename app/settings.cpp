@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/text.h"
+#include "skin/controls.h"
 
 namespace pagerift {
 
@@ -92,7 +93,7 @@ void ApplySettings(Form& form, const std::optional<std::string>& fileBytes, Shel
 
   // A field the file does not have leaves its target alone, and so does a
   // position the list refuses.
-  static constexpr const char* kLists[] = {"cmbBR", "cmbR", "cmbChannel"};
+  static constexpr ControlId kLists[] = {cmbBR, cmbR, cmbChannel};
   for (size_t i = 0; i < std::size(kLists) && i < fields.size(); ++i) {
     if (auto position = ConvertPosition(fields[i], separator)) {
       form[kLists[i]].SetListIndex(*position);
@@ -100,7 +101,7 @@ void ApplySettings(Form& form, const std::optional<std::string>& fileBytes, Shel
   }
   // A text box ends its text at a NUL: cut the folder there too, so that what the
   // box shows and what the job uses agree, and a field starting with NUL is empty.
-  if (fields.size() > 3) form["txtPath"].Text = fields[3].substr(0, fields[3].find('\0'));
+  if (fields.size() > 3) form[txtPath].Text = fields[3].substr(0, fields[3].find('\0'));
 }
 
 }  // namespace pagerift

@@ -10,9 +10,6 @@ namespace pagerift {
 
 namespace {
 
-// The layout is drawn at 96 DPI, where a pixel is 15 twips.
-constexpr float kDesignTwipsPerPixel = 15;
-
 bool IsUsableFactor(float twipsPerPixel) {
   return std::isfinite(twipsPerPixel) && twipsPerPixel > 0;
 }
@@ -49,19 +46,19 @@ void RunStartup(Form& form, Ports& ports) {
   ports.pump.DoEvents();
   form.lngStep = 0;
 
-  Control& path = form["txtPath"];
+  Control& path = form[txtPath];
   path.Text = kDefaultOutputFolder;
   ApplySettings(form, ports.fs.ReadOrdinaryFile(InFolder(ports.shell.ProgramFolder(), "setup.ini")),
                 ports.shell);
   if (path.Text.empty()) path.Text = kDefaultOutputFolder;
 
-  Control& label = form["lblPath"];
+  Control& label = form[lblPath];
   label.Caption = ShortenCaption(label.Caption);
 
   ScaleToScreen(form, ports.screen.TwipsPerPixelX(), ports.screen.TwipsPerPixelY());
   ports.window.Repaint();
   // Last, so the shaping tick cannot come before the window is complete.
-  form["Timer3"].Enabled = true;
+  form[Timer3].Enabled = true;
 }
 
 }  // namespace pagerift

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "core/events.h"
+#include "skin/controls.h"
 #include "skin/hover.h"
 
 namespace pagerift {
@@ -18,7 +19,7 @@ std::string HelpUrl() { return std::string("http://") + kHelpHost + "/pagerift.h
 
 void ShapeTick(Form& form, Ports& ports) {
   // The shape is given once; the window keeps it for the rest of the run.
-  form["Timer3"].Enabled = false;
+  form[Timer3].Enabled = false;
   ports.window.ApplyColorKey(kColorKey, kKeyAlpha);
 }
 
@@ -34,7 +35,7 @@ void BackgroundMouseMove(Form& form, Ports& ports, int buttons) {
 
 void MinimizeClick(Form& form, Ports& ports) {
   ports.window.Minimize();
-  form["imgMin"].Picture = nullptr;
+  form[imgMin].Picture = nullptr;
 }
 
 void Unload(Ports& ports) {

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace pagerift {
@@ -22,14 +22,24 @@ using PicturePtr = std::shared_ptr<const Picture>;
 
 enum class ControlKind { Timer, PictureBox, ListBox, TextBox, ComboBox, Label, Image };
 
+// A control, by its place in the window's creation order. The window's own
+// definition gives the names (skin/controls.h), so that code names a control
+// by a name the compiler knows.
+enum ControlId : std::uint8_t;
+
+// Twips: 1440 to the inch, and 15 to the pixel at the 96 DPI the layout was
+// drawn for.
+constexpr float kTwipsPerInch = 1440;
+constexpr float kDesignTwipsPerPixel = 15;
+
 // System colours are 0x800000nn; fixed colours 0x00BBGGRR.
 constexpr uint32_t kSysWindowBackground = 0x80000005;
 constexpr uint32_t kSysWindowText = 0x80000008;
 
 struct Control {
-  std::string name;
+  ControlId id{};
   ControlKind kind = ControlKind::Image;
-  std::string container;  // empty: the window itself
+  std::optional<ControlId> container;  // none: the window itself
 
   // Twips, relative to the container's client area.
   float Left = 0, Top = 0, Width = 0, Height = 0;
@@ -75,17 +85,11 @@ struct Control {
 struct Form {
   std::string Caption;
   float Width = 0, Height = 0;  // twips; the outer size equals the client area
-  std::vector<Control> controls;  // creation order
+  std::vector<Control> controls;  // creation order: controls[id] has that id
   int32_t lngStep = 0;
 
-  Control* Find(std::string_view name);
-  const Control* Find(std::string_view name) const;
-  // Throws std::out_of_range for a name the window does not have.
-  Control& operator[](std::string_view name);
-  const Control& operator[](std::string_view name) const;
-
-  // The queue of source paths (the hidden list lstFile).
-  std::vector<std::string>& Queue() { return (*this)["lstFile"].List; }
+  Control& operator[](ControlId id) { return controls[id]; }
+  const Control& operator[](ControlId id) const { return controls[id]; }
 };
 
 }  // namespace pagerift

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/form.h"
+
 namespace pagerift {
 
 class MessagePump {
@@ -111,9 +113,9 @@ class WindowOps {
   // Hands the pointer to the system's window move; returns when it ends.
   virtual void BeginMove() = 0;
   virtual void Minimize() = 0;
-  virtual void SetCapture(const std::string& control) = 0;
+  virtual void SetCapture(ControlId control) = 0;
   virtual void ReleaseCapture() = 0;
-  virtual void ShowDropDown(const std::string& combo) = 0;
+  virtual void ShowDropDown(ControlId combo) = 0;
 };
 
 struct Ports {

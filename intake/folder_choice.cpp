@@ -7,10 +7,10 @@ namespace pagerift {
 void BrowseClick(Form& form, Ports& ports) {
   // Cancel, or an item without a file-system path, keeps the folder as it was.
   if (auto chosen = ports.dialogs.BrowseForFolder("Please select a folder:")) {
-    form["txtPath"].Text = *chosen;
+    form[txtPath].Text = *chosen;
   }
   // The label is shortened after every use of the dialog, chosen or not.
-  Control& label = form["lblPath"];
+  Control& label = form[lblPath];
   label.Caption = ShortenCaption(label.Caption);
 }
 

@@ -1,6 +1,7 @@
 #include "intake/intake.h"
 
 #include "intake/getfile.h"
+#include "skin/controls.h"
 
 namespace pagerift {
 namespace {
@@ -9,13 +10,13 @@ namespace {
 // user cannot click or drop again while the start is pending, and the job
 // itself starts from the timer's tick, after this handler has returned.
 void ArmStart(Form& form, Ports& ports) {
-  form["picDrag"].Visible = false;
+  form[picDrag].Visible = false;
   ports.pump.DoEvents();
-  form["Timer1"].Enabled = true;
+  form[Timer1].Enabled = true;
 }
 
-void ShowDropZoneLook(Form& form, const char* holder) {
-  form["picDrag"].Picture = form[holder].Picture;
+void ShowDropZoneLook(Form& form, ControlId holder) {
+  form[picDrag].Picture = form[holder].Picture;
 }
 
 }  // namespace
@@ -27,23 +28,23 @@ void DropZoneClick(Form& form, Ports& ports) {
   const std::string path = GetFile(ports, "Open Files", "", "PDF Files(*.PDF)|*.pdf",
                                    kOfnLongNames | kOfnNoChangeDir);
   if (path.empty()) return;
-  form.Queue().push_back(path);
+  Queue(form).push_back(path);
   ArmStart(form, ports);
 }
 
 void DropZoneDragOver(Form& form, DragState state) {
-  ShowDropZoneLook(form, state == DragState::Over ? "imgDragLight" : "imgDrag");
+  ShowDropZoneLook(form, state == DragState::Over ? imgDragLight : imgDrag);
 }
 
 unsigned DropZoneDrop(Form& form, Ports& ports,
                       const std::optional<std::vector<std::string>>& files) {
-  ShowDropZoneLook(form, "imgDrag");
+  ShowDropZoneLook(form, imgDrag);
   // Paths are queued as given; a folder or a non-PDF is the job's to report.
   if (files) {
-    auto& queue = form.Queue();
+    auto& queue = Queue(form);
     queue.insert(queue.end(), files->begin(), files->end());
   }
-  if (!form.Queue().empty()) ArmStart(form, ports);
+  if (!Queue(form).empty()) ArmStart(form, ports);
   // Copy even when nothing was taken, so the source never treats the data
   // as moved away.
   return kDropEffectCopy;

@@ -4,6 +4,7 @@
 
 #include "core/text.h"
 #include "job/progress.h"
+#include "skin/controls.h"
 
 namespace pagerift {
 
@@ -16,7 +17,7 @@ constexpr size_t kMaxListedFailures = 10;
 constexpr int kStartAttempts = 3;
 constexpr char kEllipsis[] = "\xE2\x80\xA6";  // U+2026 in UTF-8
 
-void SetStatus(Form& form, const char* caption) { form["lblPb"].Caption = caption; }
+void SetStatus(Form& form, const char* caption) { form[lblPb].Caption = caption; }
 
 // Marks the job as running for as long as its loop is on the stack, also when
 // a close during the wait unwinds it.
@@ -34,7 +35,7 @@ class RunningScope {
 }  // namespace
 
 void SplitJob::Timer1Tick() {
-  form_["Timer1"].Enabled = false;
+  form_[Timer1].Enabled = false;
   ports_.pump.DoEvents();
   BurstNext();
 }
@@ -46,13 +47,13 @@ void SplitJob::BurstNext() {
   Tally tally;
   {
     RunningScope running(running_);
-    while (!form_.Queue().empty()) SplitFirst(tally);
+    while (!Queue(form_).empty()) SplitFirst(tally);
   }
   Complete(tally);
 }
 
 void SplitJob::SplitFirst(Tally& tally) {
-  form_["picDrag"].Enabled = false;
+  form_[picDrag].Enabled = false;
   ports_.pump.DoEvents();
   ports_.pump.DoEvents();
 
@@ -63,14 +64,14 @@ void SplitJob::SplitFirst(Tally& tally) {
   ProgressStepLayout(form_);
   SetStatus(form_, "Bursting...Please Wait...");
 
-  Control& output = form_["txtPath"];
+  Control& output = form_[txtPath];
   output.Text = WithTrailingBackslash(output.Text);
   // A folder that exists already, or cannot be made, is no reason to stop.
   ports_.fs.CreateFolder(output.Text);
 
   // The pumps above run other handlers; the queue is looked at afresh.
-  if (!form_.Queue().empty()) {
-    const std::string source = form_.Queue().front();
+  if (!Queue(form_).empty()) {
+    const std::string source = Queue(form_).front();
     ++tally.total;
     const std::string folder = ports_.shell.ProgramFolder();
     std::optional<uint32_t> exitCode;
@@ -78,7 +79,7 @@ void SplitJob::SplitFirst(Tally& tally) {
       exitCode = ports_.process.RunHidden(SplitterPath(folder), CommandLine(folder, source));
     if (!exitCode || *exitCode != 0) tally.failed.push_back({source, FailureReason(exitCode)});
     // Drops handled during the wait append behind this entry; they stay.
-    auto& queue = form_.Queue();
+    auto& queue = Queue(form_);
     if (!queue.empty()) queue.erase(queue.begin());
   }
 
@@ -93,7 +94,7 @@ void SplitJob::Complete(const Tally& tally) {
   SetStatus(form_, "");
   // The splitter writes into the current folder, so that is where the pages are.
   ports_.shell.Open(ports_.shell.CurrentFolder());
-  Control& drag = form_["picDrag"];
+  Control& drag = form_[picDrag];
   drag.Visible = true;
   drag.Enabled = true;
   ports_.shell.MessageBox(text, "Done", !tally.failed.empty());

@@ -1,17 +1,20 @@
 #include "skin/combos.h"
 
+#include "skin/controls.h"
+
 namespace pagerift {
 
-std::string PairedCombo(const std::string& button) {
-  if (button == "picButtonBR") return "cmbBR";
-  if (button == "picButtonR") return "cmbR";
-  if (button == "picButtonChannel") return "cmbChannel";
-  return {};
+std::optional<ControlId> PairedCombo(ControlId button) {
+  switch (button) {
+    case picButtonBR: return cmbBR;
+    case picButtonR: return cmbR;
+    case picButtonChannel: return cmbChannel;
+    default: return std::nullopt;
+  }
 }
 
-void OptionButtonClick(Ports& ports, const std::string& button) {
-  const std::string combo = PairedCombo(button);
-  if (!combo.empty()) ports.window.ShowDropDown(combo);
+void OptionButtonClick(Ports& ports, ControlId button) {
+  if (auto combo = PairedCombo(button)) ports.window.ShowDropDown(*combo);
 }
 
 }  // namespace pagerift

@@ -1,14 +1,15 @@
 // The option buttons drop their paired lists down.
 #pragma once
 
-#include <string>
+#include <optional>
 
+#include "core/form.h"
 #include "core/ports.h"
 
 namespace pagerift {
 
-// The combo that `button` opens, or empty for another control.
-std::string PairedCombo(const std::string& button);
-void OptionButtonClick(Ports& ports, const std::string& button);
+// The list that `button` opens; nothing for any other control.
+std::optional<ControlId> PairedCombo(ControlId button);
+void OptionButtonClick(Ports& ports, ControlId button);
 
 }  // namespace pagerift

@@ -11,7 +11,7 @@ void DropZoneMouseMove(Form& form, Ports& ports, float x, float y);
 void DropZoneMouseDown(Form& form, Ports& ports);
 void BrowseMouseMove(Form& form);
 void BrowseMouseDown(Form& form);
-void OptionButtonMouseMove(Form& form, const std::string& button);
+void OptionButtonMouseMove(Form& form, ControlId button);
 // The reset run by a move over the bare window surface.
 void ResetHover(Form& form);
 

@@ -5,6 +5,7 @@
 #include "win32/faults.h"
 #include "win32/frame.h"
 #include "win32/text.h"
+#include "skin/controls.h"
 
 namespace pagerift::win {
 
@@ -62,7 +63,7 @@ ULONG DropTarget::Release() {
 }
 
 void DropTarget::Notify(DragState state) {
-  RunGuarded("a drag over the drop zone", [&] { main_.DragOver("picDrag", state); });
+  RunGuarded("a drag over the drop zone", [&] { main_.DragOver(picDrag, state); });
   frame_.Sync();
 }
 
@@ -86,7 +87,7 @@ HRESULT DropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
   // Copy the paths out now: the data object is the source's, not ours.
   auto files = FilesOf(data);
   unsigned result = kDropEffectCopy;
-  RunGuarded("a drop", [&] { result = main_.Drop("picDrag", files); });
+  RunGuarded("a drop", [&] { result = main_.Drop(picDrag, files); });
   frame_.Sync();
   if (effect) *effect = result;
   return S_OK;

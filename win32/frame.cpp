@@ -10,6 +10,7 @@
 #include "win32/ports.h"
 #include "skin/art/resource_ids.h"
 #include "win32/text.h"
+#include "skin/controls.h"
 
 namespace pagerift::win {
 
@@ -80,7 +81,7 @@ bool Frame::Create(HINSTANCE instance) {
   if (!hwnd_) return false;
   CreateControls(instance);
   CreateTooltips(instance);
-  if (HWND drop = ControlWindow("picDrag")) dropTarget_ = DropTarget::Register(drop, *mainPtr_, *this);
+  if (HWND drop = ControlWindow(picDrag)) dropTarget_ = DropTarget::Register(drop, *mainPtr_, *this);
   Sync();
   return true;
 }
@@ -116,7 +117,7 @@ void Frame::CreateControls(HINSTANCE instance) {
     }
     if (c.TabIndex >= 0) style |= WS_TABSTOP;
     HWND parent = hwnd_;
-    if (!c.container.empty()) parent = ControlWindow(c.container);
+    if (c.container) parent = ControlWindow(*c.container);
     // Combo boxes need room for their drop-down list.
     int extra = c.kind == ControlKind::ComboBox ? 200 : 0;
     HWND w = CreateWindowExW(ex, cls, L"", style, PxX(c.Left), PxY(c.Top), PxX(c.Width),
@@ -172,16 +173,12 @@ void Frame::CreateTooltips(HINSTANCE instance) {
   }
 }
 
-HWND Frame::ControlWindow(const std::string& name) const {
-  for (size_t i = 0; i < formPtr_->controls.size() && i < windows_.size(); ++i)
-    if (formPtr_->controls[i].name == name) return windows_[i];
-  return nullptr;
-}
+HWND Frame::ControlWindow(ControlId id) const { return id < windows_.size() ? windows_[id] : nullptr; }
 
-std::string Frame::NameOf(HWND w) const {
+std::optional<ControlId> Frame::IdOf(HWND w) const {
   for (size_t i = 0; i < windows_.size(); ++i)
-    if (windows_[i] == w) return formPtr_->controls[i].name;
-  return {};
+    if (windows_[i] && windows_[i] == w) return static_cast<ControlId>(i);
+  return std::nullopt;
 }
 
 template <typename F>
@@ -229,9 +226,10 @@ LRESULT Frame::OnFrameMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEMOVE: {
       POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
       const Control* c = HitTest(p);
-      std::string name = c ? c->name : std::string();
+      std::optional<ControlId> id;
+      if (c) id = c->id;
       float x = (p.x * tppX_) - (c ? c->Left : 0), y = (p.y * tppY_) - (c ? c->Top : 0);
-      Dispatch([&] { mainPtr_->MouseMove(name, Buttons(wp), x, y); });
+      Dispatch([&] { mainPtr_->MouseMove(id, Buttons(wp), x, y); });
       return 0;
     }
     case WM_LBUTTONDOWN:
@@ -239,15 +237,15 @@ LRESULT Frame::OnFrameMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MBUTTONDOWN: {
       const Control* c = HitTest({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
       if (!c) return 0;
-      std::string name = c->name;
-      if (msg == WM_LBUTTONDOWN) pressed_ = name;
-      Dispatch([&] { mainPtr_->MouseDown(name, Buttons(wp)); });
+      const ControlId id = c->id;
+      if (msg == WM_LBUTTONDOWN) pressed_ = id;
+      Dispatch([&] { mainPtr_->MouseDown(id, Buttons(wp)); });
       return 0;
     }
     case WM_LBUTTONUP: {
       const Control* c = HitTest({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
-      std::string pressed = std::exchange(pressed_, std::string());
-      if (c && c->name == pressed) Dispatch([&] { mainPtr_->Click(pressed); });
+      const auto pressed = std::exchange(pressed_, std::nullopt);
+      if (c && pressed == c->id) Dispatch([&] { mainPtr_->Click(*pressed); });
       return 0;
     }
     case WM_SETCURSOR:
@@ -263,26 +261,26 @@ LRESULT Frame::OnFrameMessage(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_TIMER: {
       size_t i = wp - 1;
       if (i < formPtr_->controls.size() && formPtr_->controls[i].IsTimer() && formPtr_->controls[i].Enabled) {
-        std::string name = formPtr_->controls[i].name;
-        Dispatch([&] { mainPtr_->TimerTick(name); });
+        const ControlId id = formPtr_->controls[i].id;
+        Dispatch([&] { mainPtr_->TimerTick(id); });
       }
       return 0;
     }
     case WM_COMMAND: {
       HWND from = reinterpret_cast<HWND>(lp);
-      std::string name = NameOf(from);
-      if (name.empty() || syncing_) break;
+      const std::optional<ControlId> id = IdOf(from);
+      if (!id || syncing_) break;
       if (HIWORD(wp) == EN_CHANGE) {
         int n = GetWindowTextLengthW(from);
         std::wstring text(static_cast<size_t>(n) + 1, L'\0');
         GetWindowTextW(from, text.data(), n + 1);
         text.resize(static_cast<size_t>(n));
         std::string utf8 = ToUtf8(text);
-        RunGuarded("a text change", [&] { mainPtr_->TextChanged(name, utf8); });
+        RunGuarded("a text change", [&] { mainPtr_->TextChanged(*id, utf8); });
         applied_[static_cast<size_t>(GetDlgCtrlID(from) - 100)].text = utf8;
       } else if (HIWORD(wp) == CBN_SELCHANGE) {
         int sel = static_cast<int>(SendMessageW(from, CB_GETCURSEL, 0, 0));
-        RunGuarded("a selection change", [&] { mainPtr_->SelectionChanged(name, sel); });
+        RunGuarded("a selection change", [&] { mainPtr_->SelectionChanged(*id, sel); });
         applied_[static_cast<size_t>(GetDlgCtrlID(from) - 100)].listIndex = sel;
       }
       return 0;
@@ -299,36 +297,37 @@ LRESULT Frame::OnFrameMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT Frame::OnBoxMessage(HWND box, UINT msg, WPARAM wp, LPARAM lp) {
-  std::string name = NameOf(box);
+  const std::optional<ControlId> id = IdOf(box);
+  if (!id) return DefWindowProcW(box, msg, wp, lp);
   switch (msg) {
     case WM_PAINT: {
       PaintScope ps(box);
       RECT rc;
       GetClientRect(box, &rc);
       FillRect(ps.dc(), &rc, GetSysColorBrush(COLOR_WINDOW));
-      if (const Control* c = formPtr_->Find(name); c && c->Picture)
-        DrawBitmap(ps.dc(), PictureBitmap(c->Picture->resource), rc, false);
+      if (const Control& c = (*formPtr_)[*id]; c.Picture)
+        DrawBitmap(ps.dc(), PictureBitmap(c.Picture->resource), rc, false);
       return 0;
     }
     case WM_ERASEBKGND:
       return 1;
     case WM_MOUSEMOVE: {
       float x = GET_X_LPARAM(lp) * tppX_, y = GET_Y_LPARAM(lp) * tppY_;
-      Dispatch([&] { mainPtr_->MouseMove(name, Buttons(wp), x, y); });
+      Dispatch([&] { mainPtr_->MouseMove(id, Buttons(wp), x, y); });
       return 0;
     }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-      if (msg == WM_LBUTTONDOWN) pressed_ = name;
-      Dispatch([&] { mainPtr_->MouseDown(name, Buttons(wp)); });
+      if (msg == WM_LBUTTONDOWN) pressed_ = id;
+      Dispatch([&] { mainPtr_->MouseDown(*id, Buttons(wp)); });
       return 0;
     case WM_LBUTTONUP: {
       RECT rc;
       GetClientRect(box, &rc);
       POINT p{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-      std::string pressed = std::exchange(pressed_, std::string());
-      if (pressed == name && PtInRect(&rc, p)) Dispatch([&] { mainPtr_->Click(name); });
+      const auto pressed = std::exchange(pressed_, std::nullopt);
+      if (pressed == id && PtInRect(&rc, p)) Dispatch([&] { mainPtr_->Click(*id); });
       return 0;
     }
     case WM_SETCURSOR:

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,7 @@ class Frame : public WindowOps {
   bool Create(HINSTANCE instance);
   HWND hwnd() const { return hwnd_; }
   DropTarget* dropTarget() const { return dropTarget_; }
-  HWND ControlWindow(const std::string& name) const;
+  HWND ControlWindow(ControlId id) const;
   // Brings every real window in line with the model.
   void Sync();
   // Stops delivering events (the program is ending).
@@ -43,9 +44,9 @@ class Frame : public WindowOps {
   void ApplyColorKey(uint32_t key, uint8_t alpha) override;
   void BeginMove() override;
   void Minimize() override;
-  void SetCapture(const std::string& control) override;
+  void SetCapture(ControlId control) override;
   void ReleaseCapture() override;
-  void ShowDropDown(const std::string& combo) override;
+  void ShowDropDown(ControlId combo) override;
 
   // Pixels from twips at the screen's resolution.
   int PxX(float twips) const;
@@ -80,7 +81,8 @@ class Frame : public WindowOps {
   void Paint(HDC dc);
   // The visible windowless control under a frame point, or null.
   const Control* HitTest(POINT p) const;
-  std::string NameOf(HWND w) const;
+  // The control that `w` realises, if any.
+  std::optional<ControlId> IdOf(HWND w) const;
   template <typename F>
   void Dispatch(F&& handler);
 
@@ -94,7 +96,7 @@ class Frame : public WindowOps {
   std::vector<Applied> applied_;  // by control index
   std::map<std::pair<int, bool>, UniqueFont> fonts_;
   SIZE appliedSize_{-1, -1};
-  std::string pressed_;  // control a left press went down on
+  std::optional<ControlId> pressed_;  // control a left press went down on
   DropTarget* dropTarget_ = nullptr;
   bool revoked_ = false;
   bool syncing_ = false;

@@ -45,7 +45,7 @@ void Frame::Paint(HDC target) {
 
   SetBkMode(dc.get(), TRANSPARENT);
   for (const Control& c : formPtr_->controls) {
-    if (!c.Visible || ControlWindow(c.name) || c.IsTimer()) continue;
+    if (!c.Visible || c.IsWindowed() || c.IsTimer()) continue;
     if (c.kind == ControlKind::Image && c.Picture) {
       DrawBitmap(dc.get(), PictureBitmap(c.Picture->resource), ControlRect(c), c.Stretch);
     } else if (c.kind == ControlKind::Label && !c.Caption.empty()) {
@@ -63,7 +63,7 @@ void Frame::Paint(HDC target) {
 const Control* Frame::HitTest(POINT p) const {
   for (auto it = formPtr_->controls.rbegin(); it != formPtr_->controls.rend(); ++it) {
     const Control& c = *it;
-    if (!c.Visible || c.IsTimer() || ControlWindow(c.name)) continue;
+    if (!c.Visible || c.IsTimer() || c.IsWindowed()) continue;
     RECT r = c.kind == ControlKind::Label ? LabelRect(c) : ControlRect(c);
     if (PtInRect(&r, p)) return &c;
   }

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "win32/text.h"
+#include "skin/controls.h"
 
 namespace pagerift::win {
 
@@ -159,7 +160,7 @@ void Frame::Show() {
   if (topmost_) SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   UpdateWindow(hwnd_);
   SetForegroundWindow(hwnd_);
-  if (HWND txt = ControlWindow("txtPath")) SetFocus(txt);
+  if (HWND txt = ControlWindow(txtPath)) SetFocus(txt);
 }
 
 void Frame::Repaint() {
@@ -180,13 +181,13 @@ void Frame::BeginMove() {
 
 void Frame::Minimize() { ShowWindow(hwnd_, SW_MINIMIZE); }
 
-void Frame::SetCapture(const std::string& control) {
+void Frame::SetCapture(ControlId control) {
   if (HWND w = ControlWindow(control)) ::SetCapture(w);
 }
 
 void Frame::ReleaseCapture() { ::ReleaseCapture(); }
 
-void Frame::ShowDropDown(const std::string& combo) {
+void Frame::ShowDropDown(ControlId combo) {
   if (HWND w = ControlWindow(combo)) SendMessageW(w, CB_SHOWDROPDOWN, static_cast<WPARAM>(-1), 0);
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/ports.h"
+#include "skin/controls.h"
 
 namespace pagerift::testing {
 
@@ -177,9 +178,9 @@ class FakeWindow : public WindowOps {
   }
   void BeginMove() override { log_.Add("BeginMove"); }
   void Minimize() override { log_.Add("Minimize"); }
-  void SetCapture(const std::string& c) override { log_.Add("SetCapture " + c); }
+  void SetCapture(ControlId c) override { log_.Add(std::string("SetCapture ") + ControlName(c)); }
   void ReleaseCapture() override { log_.Add("ReleaseCapture"); }
-  void ShowDropDown(const std::string& c) override { log_.Add("ShowDropDown " + c); }
+  void ShowDropDown(ControlId c) override { log_.Add(std::string("ShowDropDown ") + ControlName(c)); }
 
  private:
   CallLog& log_;

@@ -17,25 +17,25 @@ class IntakeTest : public ::testing::Test {
   testing::FakeWorld w;
   Form form = MakeMainForm();
 
-  const PicturePtr& Shown() { return form["picDrag"].Picture; }
-  const PicturePtr& Normal() { return form["imgDrag"].Picture; }
-  const PicturePtr& Light() { return form["imgDragLight"].Picture; }
+  const PicturePtr& Shown() { return form[picDrag].Picture; }
+  const PicturePtr& Normal() { return form[imgDrag].Picture; }
+  const PicturePtr& Light() { return form[imgDragLight].Picture; }
 
   void ExpectIdle() {
-    EXPECT_TRUE(form.Queue().empty());
-    EXPECT_TRUE(form["picDrag"].Visible);
-    EXPECT_FALSE(form["Timer1"].Enabled);
+    EXPECT_TRUE(Queue(form).empty());
+    EXPECT_TRUE(form[picDrag].Visible);
+    EXPECT_FALSE(form[Timer1].Enabled);
     EXPECT_EQ(w.log.Count("DoEvents"), 0u);
   }
   // One pump, with the zone already hidden and the timer still off inside it.
   void ExpectArmedOnce(const std::function<void()>& handler) {
     w.pump.OnNextPump([this] {
-      EXPECT_FALSE(form["picDrag"].Visible);
-      EXPECT_FALSE(form["Timer1"].Enabled);
+      EXPECT_FALSE(form[picDrag].Visible);
+      EXPECT_FALSE(form[Timer1].Enabled);
     });
     handler();
-    EXPECT_FALSE(form["picDrag"].Visible);
-    EXPECT_TRUE(form["Timer1"].Enabled);
+    EXPECT_FALSE(form[picDrag].Visible);
+    EXPECT_TRUE(form[Timer1].Enabled);
     EXPECT_EQ(w.log.Count("DoEvents"), 1u);
   }
 };
@@ -55,7 +55,7 @@ TEST_F(IntakeTest, ClickQueuesTheAnswerAsGiven) {
   const std::string path = "C:\\Docs\\Отчёт 2026 — 季度 🎉.pdf";
   w.dialogs.openResult = path;
   ExpectArmedOnce([&] { DropZoneClick(form, w.ports); });
-  EXPECT_EQ(form.Queue(), Paths{path});
+  EXPECT_EQ(Queue(form), Paths{path});
 }
 
 TEST_F(IntakeTest, DropQueuesEveryPathInOrderUnchecked) {
@@ -63,7 +63,7 @@ TEST_F(IntakeTest, DropQueuesEveryPathInOrderUnchecked) {
                        "D:\\notes.TXT", "C:\\Docs\\Отчёт 2026 — 季度 🎉.pdf"};
   DropZoneDragOver(form, DragState::Over);
   ExpectArmedOnce([&] { EXPECT_EQ(DropZoneDrop(form, w.ports, files), kDropEffectCopy); });
-  EXPECT_EQ(form.Queue(), files);
+  EXPECT_EQ(Queue(form), files);
   EXPECT_EQ(Shown(), Normal());
 }
 
@@ -78,7 +78,7 @@ TEST_F(IntakeTest, DropWithoutFilesOnlyResetsThePicture) {
 
 TEST_F(IntakeTest, DragFeedbackSwitchesBetweenTheTwoLooks) {
   ASSERT_NE(Light(), Normal());
-  form["picDrag"].Picture = Light();  // e.g. left lit by the hover
+  form[picDrag].Picture = Light();  // e.g. left lit by the hover
   DropZoneDragOver(form, DragState::Enter);
   EXPECT_EQ(Shown(), Normal());
   DropZoneDragOver(form, DragState::Over);
@@ -89,7 +89,7 @@ TEST_F(IntakeTest, DragFeedbackSwitchesBetweenTheTwoLooks) {
 }
 
 TEST_F(IntakeTest, FolderChoiceReplacesOnConfirmAndShortensTheLabelEveryTime) {
-  form["txtPath"].Text = "C:\\Output";
+  form[txtPath].Text = "C:\\Output";
   w.dialogs.folderResults = {"D:\\Pages", std::nullopt, "C:\\", "E:\\Out\\Später",
                              std::nullopt, std::nullopt, std::nullopt};
   struct Step { const char* path; size_t dots; } steps[] = {
@@ -98,8 +98,8 @@ TEST_F(IntakeTest, FolderChoiceReplacesOnConfirmAndShortensTheLabelEveryTime) {
   };  // the label's 14 characters grow by two a use until the 23-character cut holds them
   for (const auto& s : steps) {
     BrowseClick(form, w.ports);
-    EXPECT_EQ(form["txtPath"].Text, s.path);
-    EXPECT_EQ(form["lblPath"].Caption, "Current Folder" + std::string(s.dots, '.'));
+    EXPECT_EQ(form[txtPath].Text, s.path);
+    EXPECT_EQ(form[lblPath].Caption, "Current Folder" + std::string(s.dots, '.'));
   }
   EXPECT_EQ(w.log.Count("BrowseForFolder Please select a folder:"), 7u);
 }

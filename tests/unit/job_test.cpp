@@ -30,7 +30,7 @@ struct Rig {
   struct CaptionPump : MessagePump {
     explicit CaptionPump(Rig& r) : rig(r) {}
     void DoEvents() override {
-      rig.captions.push_back(rig.form["lblPb"].Caption);
+      rig.captions.push_back(rig.form[lblPb].Caption);
       rig.w.pump.DoEvents();
     }
     Rig& rig;
@@ -49,10 +49,10 @@ struct Rig {
 
   // As the intake leaves things: files queued, drop zone hidden, timer armed.
   explicit Rig(Lines files = {}) {
-    form["txtPath"].Text = "C:\\Output";
-    form.Queue() = std::move(files);
-    form["picDrag"].Visible = false;
-    form["Timer1"].Enabled = true;
+    form[txtPath].Text = "C:\\Output";
+    Queue(form) = std::move(files);
+    form[picDrag].Visible = false;
+    form[Timer1].Enabled = true;
   }
   void DuringFirstWait(std::function<void()> event) {
     duringWait = [this, event] {
@@ -79,7 +79,7 @@ TEST(SplitJob, SplitsEveryQueuedFileInOrderThenCompletesOnce) {
   Rig r(sources);
   r.w.shell.programFolder = "C:\\Program Files\\Page Rift";
   std::vector<bool> dropZoneEnabled;
-  r.duringWait = [&] { dropZoneEnabled.push_back(r.form["picDrag"].Enabled); };
+  r.duringWait = [&] { dropZoneEnabled.push_back(r.form[picDrag].Enabled); };
   r.job.Timer1Tick();
 
   const std::string exe = "C:\\Program Files\\Page Rift\\data\\pdftk.exe";
@@ -103,11 +103,11 @@ TEST(SplitJob, SplitsEveryQueuedFileInOrderThenCompletesOnce) {
   EXPECT_EQ(dropZoneEnabled, (std::vector<bool>{false, false, false}));
 
   EXPECT_EQ(r.Message(false), kSuccess);
-  EXPECT_FALSE(r.form["Timer1"].Enabled);
-  EXPECT_TRUE(r.form.Queue().empty());
+  EXPECT_FALSE(r.form[Timer1].Enabled);
+  EXPECT_TRUE(Queue(r.form).empty());
   EXPECT_EQ(r.form.lngStep, 1);
-  EXPECT_TRUE(r.form["picDrag"].Visible && r.form["picDrag"].Enabled);
-  EXPECT_EQ(r.form["imgPBRight"].Left, 3250.0f);  // left full
+  EXPECT_TRUE(r.form[picDrag].Visible && r.form[picDrag].Enabled);
+  EXPECT_EQ(r.form[imgPBRight].Left, 3250.0f);  // left full
 }
 
 TEST(SplitJob, SplitterPathAtADriveRootHasOneSeparator) {
@@ -118,13 +118,13 @@ TEST(SplitJob, SplitterPathAtADriveRootHasOneSeparator) {
 TEST(SplitJob, OutputFolderGainsItsSeparatorAndCreatingItMayFailSilently) {
   Rig r({"C:\\a.pdf", "C:\\b.pdf"});
   r.job.Timer1Tick();  // the second creation fails: the folder exists
-  EXPECT_EQ(r.form["txtPath"].Text, "C:\\Output\\");
+  EXPECT_EQ(r.form[txtPath].Text, "C:\\Output\\");
   EXPECT_EQ(r.Calls("CreateFolder "), (Lines{"C:\\Output\\", "C:\\Output\\"}));
   EXPECT_EQ(r.Message(false), kSuccess);
 
   for (auto [text, after] : {std::pair{"", "\\"}, std::pair{"D:\\Out\\", "D:\\Out\\"}}) {
     Rig one({"C:\\a.pdf"});
-    one.form["txtPath"].Text = text;
+    one.form[txtPath].Text = text;
     one.job.Timer1Tick();
     EXPECT_EQ(one.Calls("CreateFolder "), Lines{after});
     EXPECT_EQ(one.process.runs.at(0).commandLine, Cmd("C:\\a.pdf"));
@@ -145,7 +145,7 @@ TEST(SplitJobCompletion, NamesFailedAndUnstartableFiles) {
   EXPECT_EQ(missing.process.runs.size(), 3u);
   EXPECT_EQ(missing.Message(true),
             "Bursted 0 of 1" + kFailedHead + "\r\nC:\\a.pdf (the splitter could not be started)");
-  EXPECT_TRUE(missing.form["picDrag"].Visible && missing.form["picDrag"].Enabled);
+  EXPECT_TRUE(missing.form[picDrag].Visible && missing.form[picDrag].Enabled);
 }
 
 TEST(SplitJobCompletion, AStartRefusedForAMomentIsTriedAgainAndAFailedRunIsNot) {
@@ -208,18 +208,18 @@ TEST(SplitJobCompletion, EachFailureSaysWhyInPlainWords) {
 
 TEST(SplitJobCompletion, AnEmptyQueueAtTheTickStillCompletes) {
   Rig r;
-  r.form["picDrag"].Enabled = false;
+  r.form[picDrag].Enabled = false;
   r.job.Timer1Tick();
   EXPECT_EQ(r.w.log.calls, (Lines{"DoEvents", "Beep", "Open C:\\Work", "MessageBox Done"}));
   EXPECT_EQ(r.Message(false), kSuccess);
-  EXPECT_TRUE(r.form["picDrag"].Visible && r.form["picDrag"].Enabled);
+  EXPECT_TRUE(r.form[picDrag].Visible && r.form[picDrag].Enabled);
 }
 
 TEST(SplitJobCompletion, EachJobCountsOnlyItsOwnFiles) {
   Rig r({"C:\\bad.pdf"});
   r.Fail("C:\\bad.pdf");
   r.job.Timer1Tick();
-  r.form.Queue() = {"C:\\good.pdf"};
+  Queue(r.form) = {"C:\\good.pdf"};
   r.job.Timer1Tick();
   ASSERT_EQ(r.w.shell.messages.size(), 2u);
   EXPECT_EQ(r.w.shell.messages[1].text, kSuccess);
@@ -228,12 +228,12 @@ TEST(SplitJobCompletion, EachJobCountsOnlyItsOwnFiles) {
 
 TEST(SplitJobWhileWaiting, HandlersRunDuringTheWaitShapeTheRestOfTheJob) {
   Rig moved({"C:\\a.pdf", "C:\\b.pdf"});
-  moved.DuringFirstWait([&] { moved.form["txtPath"].Text = "E:\\New"; });
+  moved.DuringFirstWait([&] { moved.form[txtPath].Text = "E:\\New"; });
   moved.job.Timer1Tick();
   EXPECT_EQ(moved.Calls("CreateFolder "), (Lines{"C:\\Output\\", "E:\\New\\"}));
 
   Rig dropped({"C:\\a.pdf", "C:\\b.pdf"});
-  dropped.DuringFirstWait([&] { dropped.form.Queue().push_back("C:\\late.pdf"); });
+  dropped.DuringFirstWait([&] { Queue(dropped.form).push_back("C:\\late.pdf"); });
   dropped.Fail("C:\\late.pdf");
   dropped.job.Timer1Tick();
   EXPECT_EQ(dropped.Calls("RunHidden "), (Lines{Cmd("C:\\a.pdf"), Cmd("C:\\b.pdf"), Cmd("C:\\late.pdf")}));

@@ -8,9 +8,9 @@ namespace {
 
 struct Bar {
   Form form = MakeMainForm();
-  Control& left = form["imgPBLeft"];
-  Control& fill = form["imgPB"];
-  Control& right = form["imgPBRight"];
+  Control& left = form[imgPBLeft];
+  Control& fill = form[imgPB];
+  Control& right = form[imgPBRight];
 };
 
 TEST(ProgressBar, OneFileCollapsesStepsAndFillsTheBar) {

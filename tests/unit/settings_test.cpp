@@ -60,7 +60,7 @@ Form StartedWith(std::optional<std::string> ini, FakeWorld& w) {
   return form;
 }
 
-std::string Selected(const Form& form, const char* list) {
+std::string Selected(const Form& form, ControlId list) {
   const Control& c = form[list];
   return c.ListIndex < 0 ? "(none)" : c.List.at(c.ListIndex);
 }
@@ -86,23 +86,23 @@ TEST(SettingsFileTest, PresetsTheListsAndTheOutputFolder) {
     FakeWorld w;
     Form form = StartedWith(c.ini, w);
     SCOPED_TRACE(c.ini.value_or("(no file)"));
-    EXPECT_EQ(Selected(form, "cmbBR"), c.br);
-    EXPECT_EQ(Selected(form, "cmbR"), c.r);
-    EXPECT_EQ(Selected(form, "cmbChannel"), c.channel);
-    EXPECT_EQ(form["txtPath"].Text, c.path);
+    EXPECT_EQ(Selected(form, cmbBR), c.br);
+    EXPECT_EQ(Selected(form, cmbR), c.r);
+    EXPECT_EQ(Selected(form, cmbChannel), c.channel);
+    EXPECT_EQ(form[txtPath].Text, c.path);
   }
 }
 
 TEST(SettingsFileTest, ReadsTheCodePageUnlessTheFileCarriesAUtf8Mark) {
   FakeWorld w;  // the fake's code page is Latin-1
-  EXPECT_EQ(StartedWith("0,0,0,D:\\M\xFC" "ller", w)["txtPath"].Text, "D:\\M\xC3\xBC" "ller");
+  EXPECT_EQ(StartedWith("0,0,0,D:\\M\xFC" "ller", w)[txtPath].Text, "D:\\M\xC3\xBC" "ller");
   FakeWorld w2;
-  EXPECT_EQ(StartedWith("\xEF\xBB\xBF" "0,0,0,D:\\M\xC3\xBC" "ller", w2)["txtPath"].Text,
+  EXPECT_EQ(StartedWith("\xEF\xBB\xBF" "0,0,0,D:\\M\xC3\xBC" "ller", w2)[txtPath].Text,
             "D:\\M\xC3\xBC" "ller");
   FakeWorld w3;
   w3.shell.decimalSeparator = ",";
-  EXPECT_EQ(Selected(StartedWith("\"2,5\",\"1,51\"", w3), "cmbBR"), "56");
-  EXPECT_EQ(Selected(StartedWith("\"2,5\",\"1,51\"", w3), "cmbR"), "32000");
+  EXPECT_EQ(Selected(StartedWith("\"2,5\",\"1,51\"", w3), cmbBR), "56");
+  EXPECT_EQ(Selected(StartedWith("\"2,5\",\"1,51\"", w3), cmbR), "32000");
 }
 
 TEST(SettingsFileTest, NoInputCrashesOrLeavesAListOutOfRange) {
@@ -122,12 +122,12 @@ TEST(SettingsFileTest, NoInputCrashesOrLeavesAListOutOfRange) {
     ASSERT_LE(ReadFields(ini, 4).size(), 4u);
     FakeWorld w;
     Form form = StartedWith(ini, w);
-    for (const char* list : {"cmbBR", "cmbR", "cmbChannel"}) {
+    for (ControlId list : {cmbBR, cmbR, cmbChannel}) {
       const Control& c = form[list];
       ASSERT_GE(c.ListIndex, -1);
       ASSERT_LT(c.ListIndex, static_cast<int>(c.List.size()));
     }
-    ASSERT_FALSE(form["txtPath"].Text.empty());
+    ASSERT_FALSE(form[txtPath].Text.empty());
   }
 }
 

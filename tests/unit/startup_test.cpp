@@ -19,8 +19,8 @@ TEST(StartupTest, ASecondInstanceEndsBeforeAnythingIsShown) {
   Form form = MakeMainForm();
   EXPECT_THROW(RunStartup(form, w.ports), ProgramEnded);
   EXPECT_EQ(w.log.calls, std::vector<std::string>{"EndProgram"});
-  EXPECT_EQ(form["txtPath"].Text, "");
-  EXPECT_FALSE(form["Timer3"].Enabled);
+  EXPECT_EQ(form[txtPath].Text, "");
+  EXPECT_FALSE(form[Timer3].Enabled);
 }
 
 // Notes what the form looks like when the window is repainted.
@@ -29,7 +29,7 @@ class RepaintWatcher : public testing::FakeWindow {
   RepaintWatcher(testing::CallLog& log, const Form& form) : FakeWindow(log), form_(form) {}
   void Repaint() override {
     FakeWindow::Repaint();
-    timerArmedAtRepaint = form_["Timer3"].Enabled;
+    timerArmedAtRepaint = form_[Timer3].Enabled;
   }
   bool timerArmedAtRepaint = true;
 
@@ -47,17 +47,17 @@ TEST(StartupTest, ShowsTheWindowBeforeSettingsAndArmsTheShapeLast) {
   RepaintWatcher window(w.log, form);
   Ports ports{w.pump, w.process, w.shell, w.fs, w.dialogs, w.screen, window};
   std::string pathDuringPump = "unset";
-  w.pump.OnNextPump([&] { pathDuringPump = form["txtPath"].Text; });
+  w.pump.OnNextPump([&] { pathDuringPump = form[txtPath].Text; });
 
   RunStartup(form, ports);
   EXPECT_EQ(w.log.calls, (std::vector<std::string>{"SetTopmost", "Show", "DoEvents", "Repaint"}));
   EXPECT_EQ(pathDuringPump, "");  // the settings come after the first pump
-  EXPECT_EQ(form["txtPath"].Text, "D:\\Out");
+  EXPECT_EQ(form[txtPath].Text, "D:\\Out");
   EXPECT_FALSE(window.timerArmedAtRepaint);
-  EXPECT_TRUE(form["Timer3"].Enabled);
+  EXPECT_TRUE(form[Timer3].Enabled);
   EXPECT_EQ(form.lngStep, 0);
   EXPECT_EQ(form.Width, 6576);
-  EXPECT_EQ(form["lblPath"].Caption, "Current Folder..");  // shortened once
+  EXPECT_EQ(form[lblPath].Caption, "Current Folder..");  // shortened once
 }
 
 TEST(StartupTest, ShorteningGrowsTheCaptionToTwentyFiveAndStops) {
@@ -85,7 +85,7 @@ TEST(ScalingTest, KeepsEveryControlAtItsDesignPixelSize) {
     for (size_t i = 0; i < form.controls.size(); ++i) {
       const Control& c = form.controls[i];
       const Control& d = design.controls[i];
-      SCOPED_TRACE(c.name);
+      SCOPED_TRACE(ControlName(c.id));
       for (auto [now, was] : {std::pair{c.Left, d.Left}, {c.Top, d.Top}, {c.Width, d.Width},
                               {c.Height, d.Height}}) {
         EXPECT_NEAR(now / tpp, was / 15, 1e-3);
@@ -96,17 +96,17 @@ TEST(ScalingTest, KeepsEveryControlAtItsDesignPixelSize) {
   Form form = MakeMainForm();
   ScaleToScreen(form, 12, 10);
   EXPECT_EQ(form.Width, 6576);
-  EXPECT_EQ(form["imgExit"].Left, 6360);
-  EXPECT_FLOAT_EQ(form["imgExit"].Top, 60);
-  EXPECT_FLOAT_EQ(form["lblPb"].FontSize, 7.2f);  // fonts follow the horizontal factor
-  EXPECT_EQ(form["picDrag"].Width / 12, 545);
-  EXPECT_EQ(form["picDrag"].Height / 10, 302);
+  EXPECT_EQ(form[imgExit].Left, 6360);
+  EXPECT_FLOAT_EQ(form[imgExit].Top, 60);
+  EXPECT_FLOAT_EQ(form[lblPb].FontSize, 7.2f);  // fonts follow the horizontal factor
+  EXPECT_EQ(form[picDrag].Width / 12, 545);
+  EXPECT_EQ(form[picDrag].Height / 10, 302);
 
   for (float broken : {0.0f, -12.0f, NAN}) {
     Form same = MakeMainForm();
     ScaleToScreen(same, broken, 12);
     EXPECT_EQ(same.Width, 8220);
-    EXPECT_EQ(same["picDrag"].Width, 8175);
+    EXPECT_EQ(same[picDrag].Width, 8175);
   }
 }
 
@@ -124,11 +124,11 @@ TEST(ControlTableTest, OnlyFiveControlsShowInsideTheWindowAtAnyResolution) {
     std::vector<std::string> seen;
     std::vector<Rect> rects;
     for (const Control& c : form.controls) {
-      if (c.IsTimer() || !c.Visible || !c.container.empty()) continue;
+      if (c.IsTimer() || !c.Visible || c.container) continue;
       const Rect p = Pixels(c, tpp);
       if (p.r <= 0 || p.b <= 0 || p.l >= 548 || p.t >= 366) continue;
-      seen.push_back(c.name);
-      EXPECT_TRUE(p.l >= 0 && p.t >= 0 && p.r <= 548.01f && p.b <= 366.01f) << c.name;
+      seen.push_back(ControlName(c.id));
+      EXPECT_TRUE(p.l >= 0 && p.t >= 0 && p.r <= 548.01f && p.b <= 366.01f) << ControlName(c.id);
       for (const Rect& o : rects) EXPECT_TRUE(p.r <= o.l || o.r <= p.l || p.b <= o.t || o.b <= p.t);
       rects.push_back(p);
     }
@@ -137,10 +137,17 @@ TEST(ControlTableTest, OnlyFiveControlsShowInsideTheWindowAtAnyResolution) {
   }
 }
 
+TEST(ControlTableTest, MakesEveryNamedControlOnceInTheOrderOfTheNames) {
+  const Form form = MakeMainForm();
+  ASSERT_EQ(form.controls.size(), kControlCount);
+  for (size_t i = 0; i < kControlCount; ++i) EXPECT_EQ(form.controls[i].id, i) << ControlName(form.controls[i].id);
+  EXPECT_STREQ(ControlName(txtPath), "txtPath");
+}
+
 TEST(ControlTableTest, FocusMovesInTabOrder) {
   std::vector<std::pair<int, std::string>> tabs;
   for (const Control& c : MakeMainForm().controls)
-    if (c.TabIndex >= 0) tabs.emplace_back(c.TabIndex, c.name);
+    if (c.TabIndex >= 0) tabs.emplace_back(c.TabIndex, ControlName(c.id));
   std::sort(tabs.begin(), tabs.end());
   std::string order;
   for (const auto& [index, name] : tabs) order += name + " ";

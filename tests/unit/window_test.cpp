@@ -12,14 +12,14 @@ namespace {
 
 using testing::FakeWorld;
 using Calls = std::vector<std::string>;
-constexpr const char* kOptionButtons[] = {"picButtonBR", "picButtonR", "picButtonChannel"};
+constexpr ControlId kOptionButtons[] = {picButtonBR, picButtonR, picButtonChannel};
 
-PicturePtr PictureOf(const Form& form, const char* name) { return form[name].Picture; }
+PicturePtr PictureOf(const Form& form, ControlId id) { return form[id].Picture; }
 
 TEST(HoverTest, DropZoneHighlightsInsideItsBoundsEdgesIncluded) {
   for (float tpp : {15.0f, 12.0f}) {  // the zone's current size counts, not its design size
     Form form = MakeMainForm();
-    const float w = form["picDrag"].Width = 545 * tpp, h = form["picDrag"].Height = 302 * tpp;
+    const float w = form[picDrag].Width = 545 * tpp, h = form[picDrag].Height = 302 * tpp;
     struct Case { float x, y; bool inside; } cases[] = {
         {0, 0, true}, {w, h, true}, {w, 0, true}, {0, h, true}, {w / 2, h / 2, true},
         {-0.01f, 5, false}, {w + 0.01f, 5, false}, {5, -0.01f, false}, {5, h + 0.01f, false},
@@ -29,7 +29,7 @@ TEST(HoverTest, DropZoneHighlightsInsideItsBoundsEdgesIncluded) {
       DropZoneMouseMove(form, world.ports, c.x, c.y);
       DropZoneMouseMove(form, world.ports, c.x, c.y);  // acts on every move
       SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
-      EXPECT_EQ(PictureOf(form, "picDrag"), PictureOf(form, c.inside ? "imgDragLight" : "imgDrag"));
+      EXPECT_EQ(PictureOf(form, picDrag), PictureOf(form, c.inside ? imgDragLight : imgDrag));
       const std::string call = c.inside ? "SetCapture picDrag" : "ReleaseCapture";
       EXPECT_EQ(world.log.calls, (Calls{call, call}));
     }
@@ -39,20 +39,20 @@ TEST(HoverTest, DropZoneHighlightsInsideItsBoundsEdgesIncluded) {
 TEST(HoverTest, PressesAndHighlightsShowTheHoldersPictures) {
   FakeWorld w;
   Form form = MakeMainForm();
-  form["picDrag"].Picture = PictureOf(form, "imgDragLight");
+  form[picDrag].Picture = PictureOf(form, imgDragLight);
   PicturePtr duringPump;
-  w.pump.OnNextPump([&] { duringPump = PictureOf(form, "picDrag"); });
+  w.pump.OnNextPump([&] { duringPump = PictureOf(form, picDrag); });
   DropZoneMouseDown(form, w.ports);
-  EXPECT_EQ(duringPump, PictureOf(form, "imgDrag"));  // shown before anything else runs
+  EXPECT_EQ(duringPump, PictureOf(form, imgDrag));  // shown before anything else runs
   EXPECT_EQ(w.log.calls, Calls{"DoEvents"});
 
   BrowseMouseMove(form);
-  EXPECT_EQ(PictureOf(form, "imgBrowse"), PictureOf(form, "imgBrowseLight"));
+  EXPECT_EQ(PictureOf(form, imgBrowse), PictureOf(form, imgBrowseLight));
   BrowseMouseDown(form);
-  EXPECT_EQ(PictureOf(form, "imgBrowse"), PictureOf(form, "imgBrowseDark"));
-  for (const char* button : kOptionButtons) {
+  EXPECT_EQ(PictureOf(form, imgBrowse), PictureOf(form, imgBrowseDark));
+  for (ControlId button : kOptionButtons) {
     OptionButtonMouseMove(form, button);
-    EXPECT_EQ(PictureOf(form, button), PictureOf(form, "imgButtonLight"));
+    EXPECT_EQ(PictureOf(form, button), PictureOf(form, imgButtonLight));
   }
 }
 
@@ -62,7 +62,7 @@ class MoveWatcher : public testing::FakeWindow {
   MoveWatcher(testing::CallLog& log, const Form& form) : FakeWindow(log), form_(form) {}
   void BeginMove() override {
     FakeWindow::BeginMove();
-    zoneDuringMove = form_["picDrag"].Picture;
+    zoneDuringMove = form_[picDrag].Picture;
   }
   PicturePtr zoneDuringMove;
 
@@ -82,30 +82,30 @@ TEST(WindowTest, BackgroundMovesOnlyWithTheLeftButtonAndAlwaysResetsHover) {
     Form form = MakeMainForm();
     MoveWatcher window(w.log, form);
     Ports ports{w.pump, w.process, w.shell, w.fs, w.dialogs, w.screen, window};
-    for (const char* b : kOptionButtons) OptionButtonMouseMove(form, b);
+    for (ControlId b : kOptionButtons) OptionButtonMouseMove(form, b);
     BrowseMouseDown(form);
-    form["picDrag"].Picture = PictureOf(form, "imgDragLight");
+    form[picDrag].Picture = PictureOf(form, imgDragLight);
 
     BackgroundMouseMove(form, ports, c.buttons);
     SCOPED_TRACE(c.buttons);
     EXPECT_EQ(w.log.calls, c.calls);
-    if (!c.calls.empty()) EXPECT_EQ(window.zoneDuringMove, PictureOf(form, "imgDragLight"));
-    for (const char* b : kOptionButtons) EXPECT_EQ(PictureOf(form, b), SkinArt().button);
-    EXPECT_EQ(PictureOf(form, "imgBrowse"), nullptr);
-    EXPECT_EQ(PictureOf(form, "picDrag"), PictureOf(form, "imgDrag"));
-    EXPECT_EQ(PictureOf(form, "imgButton"), SkinArt().button);  // the holders keep theirs
-    EXPECT_EQ(PictureOf(form, "imgDrag"), SkinArt().dropZone);
+    if (!c.calls.empty()) EXPECT_EQ(window.zoneDuringMove, PictureOf(form, imgDragLight));
+    for (ControlId b : kOptionButtons) EXPECT_EQ(PictureOf(form, b), SkinArt().button);
+    EXPECT_EQ(PictureOf(form, imgBrowse), nullptr);
+    EXPECT_EQ(PictureOf(form, picDrag), PictureOf(form, imgDrag));
+    EXPECT_EQ(PictureOf(form, imgButton), SkinArt().button);  // the holders keep theirs
+    EXPECT_EQ(PictureOf(form, imgDrag), SkinArt().dropZone);
   }
 }
 
 TEST(WindowTest, HotspotsAndTheShapeTick) {
   FakeWorld w;
   Form form = MakeMainForm();
-  form["Timer3"].Enabled = true;
+  form[Timer3].Enabled = true;
   ShapeTick(form, w.ports);
-  EXPECT_FALSE(form["Timer3"].Enabled);
+  EXPECT_FALSE(form[Timer3].Enabled);
   MinimizeClick(form, w.ports);
-  EXPECT_EQ(PictureOf(form, "imgMin"), nullptr);
+  EXPECT_EQ(PictureOf(form, imgMin), nullptr);
   HelpClick(w.ports);
   EXPECT_EQ(w.log.calls, (Calls{"ApplyColorKey 16711935 250", "Minimize",
                                 "Open http://www.pagerift.example/pagerift.html"}));
@@ -115,8 +115,8 @@ TEST(WindowTest, HotspotsAndTheShapeTick) {
 
 TEST(CombosTest, EachOptionButtonDropsItsOwnList) {
   FakeWorld w;
-  for (const char* control : kOptionButtons) OptionButtonClick(w.ports, control);
-  for (const char* other : {"picDrag", "cmbBR", ""}) OptionButtonClick(w.ports, other);
+  for (ControlId control : kOptionButtons) OptionButtonClick(w.ports, control);
+  for (ControlId other : {picDrag, cmbBR, imgExit}) OptionButtonClick(w.ports, other);
   EXPECT_EQ(w.log.calls,
             (Calls{"ShowDropDown cmbBR", "ShowDropDown cmbR", "ShowDropDown cmbChannel"}));
 }

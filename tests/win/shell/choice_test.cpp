@@ -9,6 +9,7 @@
 #include "win32/app.h"
 #include "win32/text.h"
 
+using namespace pagerift;  // the controls by name
 using pagerift::win::App;
 
 namespace {
@@ -55,12 +56,12 @@ TEST_F(Choice, BrowseOpensTheFolderDialogAndTakesTheConfirmedFolder) {
   ClickFrame(490, 412);  // imgBrowse lies below the visible area
   confirm.join();
   ASSERT_TRUE(seen) << "no folder dialog";
-  const std::string chosen = app.main().form()["txtPath"].Text;
+  const std::string chosen = app.main().form()[txtPath].Text;
   EXPECT_NE(chosen, "C:\\Output");
   DWORD attrs = GetFileAttributesW(pagerift::win::ToWide(chosen).c_str());
   EXPECT_TRUE(attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY)) << chosen;
   // Shortened at start-up and once more after the choice.
-  EXPECT_EQ(app.main().form()["lblPath"].Caption, "Current Folder....");
+  EXPECT_EQ(app.main().form()[lblPath].Caption, "Current Folder....");
 }
 
 TEST_F(Choice, CancelLeavesTheFolderAsItWas) {
@@ -69,21 +70,21 @@ TEST_F(Choice, CancelLeavesTheFolderAsItWas) {
   ClickFrame(490, 412);
   cancel.join();
   ASSERT_TRUE(seen);
-  EXPECT_EQ(app.main().form()["txtPath"].Text, "C:\\Output");
+  EXPECT_EQ(app.main().form()[txtPath].Text, "C:\\Output");
 }
 
 TEST_F(Choice, EachOptionButtonDropsItsOwnList) {
   auto& f = app.frame();
-  for (auto [button, combo] : {std::pair{"picButtonBR", "cmbBR"}, std::pair{"picButtonR", "cmbR"},
-                               std::pair{"picButtonChannel", "cmbChannel"}}) {
-    for (const char* c : {"cmbBR", "cmbR", "cmbChannel"})
+  for (auto [button, combo] : {std::pair{picButtonBR, cmbBR}, std::pair{picButtonR, cmbR},
+                               std::pair{picButtonChannel, cmbChannel}}) {
+    for (ControlId c : {cmbBR, cmbR, cmbChannel})
       SendMessageW(f.ControlWindow(c), CB_SHOWDROPDOWN, FALSE, 0);
     HWND b = f.ControlWindow(button);
     SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
-    for (const char* c : {"cmbBR", "cmbR", "cmbChannel"})
+    for (ControlId c : {cmbBR, cmbR, cmbChannel})
       EXPECT_EQ(SendMessageW(f.ControlWindow(c), CB_GETDROPPEDSTATE, 0, 0) != 0,
-                std::string(c) == combo)
-          << button << " / " << c;
+                c == combo)
+          << ControlName(button) << " / " << ControlName(c);
   }
 }

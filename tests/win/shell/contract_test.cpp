@@ -13,6 +13,7 @@
 #include "win32/text.h"
 #include "win_paths.h"
 
+using namespace pagerift;  // the controls by name
 using pagerift::win::App;
 using pagerift::win::ToWide;
 using pagerift::win::WinProcessRunner;
@@ -58,7 +59,7 @@ struct Started : ::testing::Test {
   }
   void TearDown() override { app.frame().Revoke(); }
   pagerift::Form& form() { return app.main().form(); }
-  std::wstring RealText(const char* control) {
+  std::wstring RealText(ControlId control) {
     wchar_t text[512] = {};
     GetWindowTextW(app.frame().ControlWindow(control), text, 512);
     return text;
@@ -70,13 +71,13 @@ struct Started : ::testing::Test {
 
 TEST_F(Started, DoEventsSyncsRunsWhatIsWaitingAndNeverWaits) {
   DrainMessages();
-  form()["txtPath"].Text = "Q:\\Synced";
+  form()[txtPath].Text = "Q:\\Synced";
   std::atomic<int> ticks{0};
   static std::atomic<int>* seen = &ticks;
   SetTimer(nullptr, 0, 1, [](HWND, UINT, UINT_PTR, DWORD) { ++*seen; });
   Sleep(50);  // the timer is due: a WM_TIMER waits
   app.ports().pump.DoEvents();
-  EXPECT_EQ(RealText("txtPath"), L"Q:\\Synced");
+  EXPECT_EQ(RealText(txtPath), L"Q:\\Synced");
   EXPECT_GE(ticks.load(), 1) << "a waiting message was not handled";
 
   const DWORD start = GetTickCount();
@@ -107,11 +108,11 @@ TEST(ProcessContract, AStartThatFailsIsNotStartedAndPumpsNothing) {
 }
 
 TEST_F(Started, MessageBoxShowsTheModelAndHoldsTheWindowUntilClosed) {
-  form()["txtPath"].Text = "Q:\\Before the box";  // in the model only, so far
+  form()[txtPath].Text = "Q:\\Before the box";  // in the model only, so far
   bool synced = false, modal = false;
   HWND frame = app.frame().hwnd();
   std::thread ok = WhenShown(L"Contract", IDOK, [&](HWND) {
-    synced = RealText("txtPath") == L"Q:\\Before the box";
+    synced = RealText(txtPath) == L"Q:\\Before the box";
     modal = !IsWindowEnabled(frame);
   });
   app.ports().shell.MessageBox("Shown.", "Contract", false);

@@ -10,6 +10,7 @@
 #include "win32/drop_target.h"
 #include "win32/text.h"
 
+using namespace pagerift;  // the controls by name
 using pagerift::win::App;
 
 namespace {
@@ -90,8 +91,8 @@ struct DropZone : ::testing::Test {
     ASSERT_NE(target, nullptr) << "picDrag is not registered for drops";
   }
   void TearDown() override { app.frame().Revoke(); }
-  const void* Picture() { return app.main().form()["picDrag"].Picture.get(); }
-  const void* Holder(const char* name) { return app.main().form()[name].Picture.get(); }
+  const void* Picture() { return app.main().form()[picDrag].Picture.get(); }
+  const void* Holder(ControlId id) { return app.main().form()[id].Picture.get(); }
 
   App app;
   pagerift::win::DropTarget* target = nullptr;
@@ -105,23 +106,23 @@ TEST_F(DropZone, ThreeFilesAreQueuedInDropOrderAndTheJobIsArmed) {
   DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
   POINTL pt{100, 100};
   EXPECT_EQ(target->DragEnter(&data, 0, pt, &effect), S_OK);
-  EXPECT_EQ(Picture(), Holder("imgDrag"));
+  EXPECT_EQ(Picture(), Holder(imgDrag));
   EXPECT_EQ(target->DragOver(0, pt, &effect), S_OK);
   EXPECT_NE(effect, static_cast<DWORD>(DROPEFFECT_NONE)) << "wine needs an effect while dragging";
-  EXPECT_EQ(Picture(), Holder("imgDragLight"));
+  EXPECT_EQ(Picture(), Holder(imgDragLight));
   EXPECT_EQ(target->Drop(&data, 0, pt, &effect), S_OK);
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
 
   auto& form = app.main().form();
-  ASSERT_EQ(form.Queue().size(), 3u);
-  EXPECT_EQ(form.Queue()[0], "C:\\a.pdf");
-  EXPECT_EQ(form.Queue()[1], pagerift::win::ToUtf8(unicode));
-  EXPECT_EQ(form.Queue()[2], "C:\\Some Folder\\b c.pdf");
-  EXPECT_EQ(Picture(), Holder("imgDrag"));
-  EXPECT_FALSE(form["picDrag"].Visible);
-  EXPECT_TRUE(form["Timer1"].Enabled);
-  EXPECT_FALSE(IsWindowVisible(app.frame().ControlWindow("picDrag")));
-  EXPECT_EQ(SendMessageW(app.frame().ControlWindow("lstFile"), LB_GETCOUNT, 0, 0), 3);
+  ASSERT_EQ(Queue(form).size(), 3u);
+  EXPECT_EQ(Queue(form)[0], "C:\\a.pdf");
+  EXPECT_EQ(Queue(form)[1], pagerift::win::ToUtf8(unicode));
+  EXPECT_EQ(Queue(form)[2], "C:\\Some Folder\\b c.pdf");
+  EXPECT_EQ(Picture(), Holder(imgDrag));
+  EXPECT_FALSE(form[picDrag].Visible);
+  EXPECT_TRUE(form[Timer1].Enabled);
+  EXPECT_FALSE(IsWindowVisible(app.frame().ControlWindow(picDrag)));
+  EXPECT_EQ(SendMessageW(app.frame().ControlWindow(lstFile), LB_GETCOUNT, 0, 0), 3);
 }
 
 TEST_F(DropZone, TextChangesOnlyThePictureAndStillReportsCopy) {
@@ -133,8 +134,8 @@ TEST_F(DropZone, TextChangesOnlyThePictureAndStillReportsCopy) {
   EXPECT_EQ(target->Drop(&data, 0, pt, &effect), S_OK);
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
   auto& form = app.main().form();
-  EXPECT_TRUE(form.Queue().empty());
-  EXPECT_TRUE(form["picDrag"].Visible);
-  EXPECT_FALSE(form["Timer1"].Enabled);
-  EXPECT_EQ(Picture(), Holder("imgDrag"));
+  EXPECT_TRUE(Queue(form).empty());
+  EXPECT_TRUE(form[picDrag].Visible);
+  EXPECT_FALSE(form[Timer1].Enabled);
+  EXPECT_EQ(Picture(), Holder(imgDrag));
 }

@@ -6,6 +6,7 @@
 #include "win32/text.h"
 #include "win_paths.h"
 
+using namespace pagerift;  // the controls by name
 using pagerift::win::App;
 
 namespace {
@@ -50,29 +51,29 @@ TEST(Window, StartsCentredTopmostWithEveryControlInPlace) {
   EXPECT_TRUE(GetWindowLongPtrW(frame, GWL_EXSTYLE) & WS_EX_TOPMOST);
 
   auto& f = app.frame();
-  ExpectRect(ChildRect(frame, f.ControlWindow("picDrag")), 1, 27, 545, 302, "picDrag");
-  ExpectRect(ChildRect(frame, f.ControlWindow("txtPath")), 308, 406, 161, 23, "txtPath");
-  ExpectRect(ChildRect(f.ControlWindow("picDrag"), f.ControlWindow("lstFile")), 410, 24, 113, 88,
+  ExpectRect(ChildRect(frame, f.ControlWindow(picDrag)), 1, 27, 545, 302, "picDrag");
+  ExpectRect(ChildRect(frame, f.ControlWindow(txtPath)), 308, 406, 161, 23, "txtPath");
+  ExpectRect(ChildRect(f.ControlWindow(picDrag), f.ControlWindow(lstFile)), 410, 24, 113, 88,
              "lstFile inside picDrag");
-  ExpectRect(ChildRect(frame, f.ControlWindow("picButtonBR")), 82, 661, 19, 19, "picButtonBR");
-  for (const char* hidden : {"lstFile", "cmbBR", "cmbR", "cmbChannel", "picButtonR"})
-    EXPECT_FALSE(IsWindowVisible(f.ControlWindow(hidden))) << hidden;
-  EXPECT_TRUE(IsWindowVisible(f.ControlWindow("picDrag")));
+  ExpectRect(ChildRect(frame, f.ControlWindow(picButtonBR)), 82, 661, 19, 19, "picButtonBR");
+  for (ControlId hidden : {lstFile, cmbBR, cmbR, cmbChannel, picButtonR})
+    EXPECT_FALSE(IsWindowVisible(f.ControlWindow(hidden))) << ControlName(hidden);
+  EXPECT_TRUE(IsWindowVisible(f.ControlWindow(picDrag)));
 
-  EXPECT_EQ(GetFocus(), f.ControlWindow("txtPath"));
+  EXPECT_EQ(GetFocus(), f.ControlWindow(txtPath));
   wchar_t text[64] = {};
-  GetWindowTextW(f.ControlWindow("txtPath"), text, 64);
+  GetWindowTextW(f.ControlWindow(txtPath), text, 64);
   EXPECT_STREQ(text, L"C:\\Output");
-  EXPECT_EQ(SendMessageW(f.ControlWindow("cmbBR"), CB_GETCOUNT, 0, 0), 12);
-  EXPECT_EQ(SendMessageW(f.ControlWindow("cmbBR"), CB_GETCURSEL, 0, 0), CB_ERR);
+  EXPECT_EQ(SendMessageW(f.ControlWindow(cmbBR), CB_GETCOUNT, 0, 0), 12);
+  EXPECT_EQ(SendMessageW(f.ControlWindow(cmbBR), CB_GETCURSEL, 0, 0), CB_ERR);
 }
 
 TEST(Window, TypingIntoTheFolderBoxReachesTheModel) {
   App app;
   ASSERT_TRUE(app.Create(GetModuleHandleW(nullptr)));
   app.main().Load();
-  SetWindowTextW(app.frame().ControlWindow("txtPath"), L"D:\\Pages \u0439");
-  EXPECT_EQ(app.main().form()["txtPath"].Text, "D:\\Pages \xD0\xB9");
+  SetWindowTextW(app.frame().ControlWindow(txtPath), L"D:\\Pages \u0439");
+  EXPECT_EQ(app.main().form()[txtPath].Text, "D:\\Pages \xD0\xB9");
 }
 
 TEST(Window, ASecondInstanceEndsWithoutAWindow) {
