@@ -1,5 +1,12 @@
-// frmMain made real: the borderless window, its child controls, painting,
-// and the translation of window messages into MainWindow's handlers.
+// frmMain made real: the borderless window and its child controls. The model
+// stays the truth: the frame turns window messages into MainWindow's handlers
+// and brings the real windows in line with the model after each one.
+//
+//   frame.cpp           creating the windows, and the window procedure
+//   frame_messages.cpp  one member a message, and where a pointer event lands
+//   frame_sync.cpp      bringing the real windows in line with the model
+//   frame_ops.cpp       the window operations the handlers ask for
+//   frame_paint.cpp     painting, and the pixel rectangles of the controls
 #pragma once
 
 #include <windows.h>
@@ -11,7 +18,6 @@
 
 #include "app/main_window.h"
 #include "core/ports.h"
-#include "win32/pictures.h"
 #include "win32/raii.h"
 
 namespace pagerift::win {
@@ -27,10 +33,12 @@ class Frame : public WindowOps {
   Frame(const Frame&) = delete;
   Frame& operator=(const Frame&) = delete;
 
-  // Creates the window and every control, hidden, centred for its design size.
+  // Creates the window and every control, hidden, centred for its design
+  // size; false when Windows refuses.
   bool Create(HINSTANCE instance);
   HWND hwnd() const { return hwnd_; }
   DropTarget* dropTarget() const { return dropTarget_; }
+  // The native window of a windowed control; null for the others.
   HWND ControlWindow(ControlId id) const;
   // Brings every real window in line with the model.
   void Sync();
@@ -48,12 +56,6 @@ class Frame : public WindowOps {
   void ReleaseCapture() override;
   void ShowDropDown(ControlId combo) override;
 
-  // Pixels from twips at the screen's resolution.
-  int PxX(float twips) const;
-  int PxY(float twips) const;
-  float TwipsPerPixelX() const { return tppX_; }
-  float TwipsPerPixelY() const { return tppY_; }
-
  private:
   // What was last applied to the real windows, per control.
   struct Applied {
@@ -65,35 +67,63 @@ class Frame : public WindowOps {
     int listIndex = -2;
     float fontSize = -1;
   };
+  // Where a pointer event lands: the control (none: the bare window), the
+  // point in twips relative to it, and whether it lies within the control.
+  struct Target {
+    std::optional<ControlId> control;
+    float x = 0, y = 0;
+    bool inside = false;
+  };
+  // Child windows get ids from here up, in control order.
+  static constexpr int kFirstControlId = 100;
+  // A combo box's window is taller than the control by its drop-down list.
+  static constexpr int kComboListHeight = 200;
 
-  static LRESULT CALLBACK FrameProc(HWND, UINT, WPARAM, LPARAM);
-  static LRESULT CALLBACK BoxProc(HWND, UINT, WPARAM, LPARAM);
-  LRESULT OnFrameMessage(UINT msg, WPARAM wp, LPARAM lp);
-  LRESULT OnBoxMessage(HWND box, UINT msg, WPARAM wp, LPARAM lp);
-
+  // frame.cpp
+  static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+  LRESULT OnMessage(HWND w, UINT msg, WPARAM wParam, LPARAM lParam);
   void CreateControls(HINSTANCE instance);
   void CreateTooltips(HINSTANCE instance);
-  void SyncControl(size_t index);
-  void SyncList(HWND w, const Control& c, Applied& a);
-  RECT ControlRect(const Control& c) const;  // in its container's pixels
-  RECT LabelRect(const Control& c) const;
-  HFONT Font(float size, bool underline);
-  void Paint(HDC dc);
-  // The visible windowless control under a frame point, or null.
-  const Control* HitTest(POINT p) const;
-  // The control that `w` realises, if any.
   std::optional<ControlId> IdOf(HWND w) const;
   template <typename F>
   void Dispatch(F&& handler);
+
+  // frame_messages.cpp
+  void OnPaint(HWND w);
+  BOOL OnEraseBkgnd(HWND w, HDC dc);
+  void OnMouseMove(HWND w, int x, int y, UINT keys);
+  void OnLButtonDown(HWND w, BOOL doubleClick, int x, int y, UINT keys);
+  void OnOtherButtonDown(HWND w, BOOL doubleClick, int x, int y, UINT keys);
+  void OnLButtonUp(HWND w, int x, int y, UINT keys);
+  BOOL OnSetCursor(HWND w, HWND cursorWindow, UINT hitTest, UINT msg);
+  void OnTimer(HWND w, UINT id);
+  void OnCommand(HWND w, int id, HWND control, UINT code);
+  void OnClose(HWND w);
+  void OnEndSession(HWND w, BOOL ending);
+  void Press(HWND w, int x, int y, UINT keys, bool left);
+  Target HitTest(HWND w, POINT p) const;
+
+  // frame_sync.cpp
+  void SyncControl(size_t index);
+  void SyncList(HWND w, const Control& c, Applied& a);
+  HFONT Font(float size, bool underline);
+
+  // frame_paint.cpp
+  int PxX(float twips) const;
+  int PxY(float twips) const;
+  RECT ControlRect(const Control& c) const;  // in its container's pixels
+  RECT LabelRect(const Control& c) const;
+  RECT PaintedRect(const Control& c) const;  // where a windowless control shows
+  void Paint(HDC dc);
+  void PaintBox(HWND box, HDC dc);
 
   MainWindow* mainPtr_ = nullptr;
   Form* formPtr_ = nullptr;
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
-  float tppX_ = 15, tppY_ = 15;
-  int dpiY_ = 96;
-  std::vector<HWND> windows_;     // by control index; null for windowless
-  std::vector<Applied> applied_;  // by control index
+  float tppX_ = kDesignTwipsPerPixel, tppY_ = kDesignTwipsPerPixel;
+  std::vector<HWND> windows_;     // by control id; null for windowless
+  std::vector<Applied> applied_;  // by control id
   std::map<std::pair<int, bool>, UniqueFont> fonts_;
   SIZE appliedSize_{-1, -1};
   std::optional<ControlId> pressed_;  // control a left press went down on

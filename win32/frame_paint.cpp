@@ -1,9 +1,14 @@
-// Painting the frame: the skin, then the windowless images and labels in
-// creation order.
+// Painting: the frame shows the skin, then the windowless images and labels
+// in creation order; a picture box shows its picture. And the pixel
+// rectangles all of it is laid out by.
 #include "win32/frame.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "skin/controls.h"
 #include "win32/pictures.h"
 #include "win32/text.h"
-#include "skin/controls.h"
 
 namespace pagerift::win {
 
@@ -14,6 +19,20 @@ COLORREF ToColorRef(uint32_t c) {
 }
 
 }  // namespace
+
+int Frame::PxX(float twips) const { return static_cast<int>(std::lround(twips / tppX_)); }
+int Frame::PxY(float twips) const { return static_cast<int>(std::lround(twips / tppY_)); }
+
+RECT Frame::ControlRect(const Control& c) const {
+  RECT r{PxX(c.Left), PxY(c.Top), 0, 0};
+  r.right = r.left + PxX(c.Width);
+  r.bottom = r.top + PxY(c.Height);
+  return r;
+}
+
+RECT Frame::PaintedRect(const Control& c) const {
+  return c.kind == ControlKind::Label ? LabelRect(c) : ControlRect(c);
+}
 
 RECT Frame::LabelRect(const Control& c) const {
   RECT r = ControlRect(c);
@@ -60,14 +79,14 @@ void Frame::Paint(HDC target) {
   BitBlt(target, 0, 0, client.right, client.bottom, dc.get(), 0, 0, SRCCOPY);
 }
 
-const Control* Frame::HitTest(POINT p) const {
-  for (auto it = formPtr_->controls.rbegin(); it != formPtr_->controls.rend(); ++it) {
-    const Control& c = *it;
-    if (!c.Visible || c.IsTimer() || c.IsWindowed()) continue;
-    RECT r = c.kind == ControlKind::Label ? LabelRect(c) : ControlRect(c);
-    if (PtInRect(&r, p)) return &c;
+void Frame::PaintBox(HWND box, HDC dc) {
+  RECT rc;
+  GetClientRect(box, &rc);
+  FillRect(dc, &rc, GetSysColorBrush(COLOR_WINDOW));
+  if (const std::optional<ControlId> id = IdOf(box)) {
+    if (const PicturePtr& picture = (*formPtr_)[*id].Picture)
+      DrawBitmap(dc, PictureBitmap(picture->resource), rc, false);
   }
-  return nullptr;
 }
 
 }  // namespace pagerift::win

@@ -1,23 +1,13 @@
-// Bringing the real windows in line with the model, and the window
-// operations that the handlers ask for.
+// Bringing the real windows in line with the model.
 #include "win32/frame.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "win32/text.h"
-#include "skin/controls.h"
 
 namespace pagerift::win {
-
-RECT Frame::ControlRect(const Control& c) const {
-  RECT r{PxX(c.Left), PxY(c.Top), 0, 0};
-  r.right = r.left + PxX(c.Width);
-  r.bottom = r.top + PxY(c.Height);
-  return r;
-}
 
 void Frame::Sync() {
   if (!hwnd_ || syncing_) return;
@@ -50,7 +40,7 @@ void Frame::SyncControl(size_t i) {
   }
 
   HWND w = windows_[i];
-  RECT r = c.kind == ControlKind::Label ? LabelRect(c) : ControlRect(c);
+  RECT r = PaintedRect(c);
   const bool moved = !EqualRect(&r, &a.rect);
 
   if (!w) {  // windowless: repaint where it was and where it is
@@ -77,7 +67,7 @@ void Frame::SyncControl(size_t i) {
   }
 
   if (moved) {
-    int extra = c.kind == ControlKind::ComboBox ? 200 : 0;
+    const int extra = c.kind == ControlKind::ComboBox ? kComboListHeight : 0;
     SetWindowPos(w, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top + extra,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     a.rect = r;
@@ -138,7 +128,8 @@ void Frame::SyncList(HWND w, const Control& c, Applied& a) {
 }
 
 HFONT Frame::Font(float size, bool underline) {
-  int height = -static_cast<int>(std::lround(size * dpiY_ / 72.0f));
+  // A point is a 72nd of an inch.
+  const int height = -PxY(size * kTwipsPerInch / 72);
   auto key = std::make_pair(height, underline);
   auto it = fonts_.find(key);
   if (it != fonts_.end()) return it->second.get();
@@ -146,49 +137,6 @@ HFONT Frame::Font(float size, bool underline) {
                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                         DEFAULT_PITCH | FF_SWISS, L"Tahoma");
   return fonts_.emplace(key, UniqueFont(f)).first->second.get();
-}
-
-void Frame::SetTopmost() {
-  topmost_ = true;
-  SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-}
-
-void Frame::Show() {
-  Sync();
-  ShowWindow(hwnd_, SW_SHOW);
-  // Wine forgets a topmost request made while the window was hidden.
-  if (topmost_) SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  UpdateWindow(hwnd_);
-  SetForegroundWindow(hwnd_);
-  if (HWND txt = ControlWindow(txtPath)) SetFocus(txt);
-}
-
-void Frame::Repaint() {
-  Sync();
-  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-}
-
-void Frame::ApplyColorKey(uint32_t key, uint8_t alpha) {
-  LONG_PTR ex = GetWindowLongPtrW(hwnd_, GWL_EXSTYLE);
-  SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, ex | WS_EX_LAYERED);
-  SetLayeredWindowAttributes(hwnd_, key, alpha, LWA_COLORKEY);
-}
-
-void Frame::BeginMove() {
-  ::ReleaseCapture();
-  SendMessageW(hwnd_, WM_NCLBUTTONDOWN, HTCAPTION, 0);
-}
-
-void Frame::Minimize() { ShowWindow(hwnd_, SW_MINIMIZE); }
-
-void Frame::SetCapture(ControlId control) {
-  if (HWND w = ControlWindow(control)) ::SetCapture(w);
-}
-
-void Frame::ReleaseCapture() { ::ReleaseCapture(); }
-
-void Frame::ShowDropDown(ControlId combo) {
-  if (HWND w = ControlWindow(combo)) SendMessageW(w, CB_SHOWDROPDOWN, static_cast<WPARAM>(-1), 0);
 }
 
 }  // namespace pagerift::win

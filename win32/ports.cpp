@@ -158,14 +158,14 @@ bool WinFileSystem::FolderHasEntries(const std::string& folder) {
   return false;
 }
 
-int ScreenDpi(int axis) {
+float ScreenTwipsPerPixel(int axis) {
   WindowDc dc(nullptr);
-  int dpi = GetDeviceCaps(dc.get(), axis);
-  return dpi > 0 ? dpi : 96;
+  const int dpi = GetDeviceCaps(dc.get(), axis);
+  return dpi > 0 ? kTwipsPerInch / dpi : kDesignTwipsPerPixel;
 }
 
-float WinScreen::TwipsPerPixelX() { return 1440.0f / ScreenDpi(LOGPIXELSX); }
+float WinScreen::TwipsPerPixelX() { return ScreenTwipsPerPixel(LOGPIXELSX); }
 
-float WinScreen::TwipsPerPixelY() { return 1440.0f / ScreenDpi(LOGPIXELSY); }
+float WinScreen::TwipsPerPixelY() { return ScreenTwipsPerPixel(LOGPIXELSY); }
 
 }  // namespace pagerift::win

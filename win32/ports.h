@@ -64,8 +64,9 @@ class WinDialogs : public Dialogs {
   Frame& frame_;
 };
 
-// The screen's pixels per inch along LOGPIXELSX or LOGPIXELSY; 96 when unknown.
-int ScreenDpi(int axis);
+// Twips per screen pixel along LOGPIXELSX or LOGPIXELSY, from the screen's
+// DPI (96 when it does not say): the one place the shell learns the DPI.
+float ScreenTwipsPerPixel(int axis);
 
 class WinScreen : public Screen {
  public:
