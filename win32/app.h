@@ -5,7 +5,7 @@
 
 #include "app/main_window.h"
 #include "win32/frame.h"
-#include "win32/ports.h"
+#include "win32/win_ports.h"
 
 namespace pagerift::win {
 

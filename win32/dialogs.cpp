@@ -1,4 +1,4 @@
-#include "win32/ports.h"
+#include "win32/win_ports.h"
 
 #include <commdlg.h>
 #include <shlobj.h>

@@ -8,7 +8,7 @@
 #include "skin/art/resource_ids.h"
 #include "skin/controls.h"
 #include "win32/drop_target.h"
-#include "win32/ports.h"
+#include "win32/win_ports.h"
 #include "win32/text.h"
 
 namespace pagerift::win {

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "win32/frame.h"
-#include "win32/ports.h"
+#include "win32/win_ports.h"
 #include "win_paths.h"
 
 using pagerift::win::Frame;
