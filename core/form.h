@@ -39,14 +39,14 @@ constexpr uint32_t kSysWindowText = 0x80000008;
 struct Control {
   ControlId id{};
   ControlKind kind = ControlKind::Image;
-  std::optional<ControlId> container;  // none: the window itself
+  std::optional<ControlId> container{};  // none: the window itself
 
   // Twips, relative to the container's client area.
   float Left = 0, Top = 0, Width = 0, Height = 0;
   bool Visible = true;
   bool Enabled = true;
 
-  std::string ToolTipText;
+  std::string ToolTipText{};
   bool hasFont = false;  // controls without a font have no FontSize to scale
   float FontSize = 0;    // points
   bool fontUnderline = false;
@@ -55,15 +55,15 @@ struct Control {
   bool backTransparent = false;
   bool handPointer = false;
 
-  PicturePtr Picture;    // empty: transparent image / blank box
+  PicturePtr Picture{};  // empty: transparent image / blank box
   bool Stretch = false;  // image draws its picture at its own size
 
-  std::string Caption;  // labels
+  std::string Caption{};  // labels
   bool alignRight = false;
   bool autoSize = false;  // label sized to its caption; keeps its right edge when right-aligned
 
-  std::string Text;                // text box
-  std::vector<std::string> List;   // list box and combo items
+  std::string Text{};               // text box
+  std::vector<std::string> List{};  // list box and combo items
   int ListIndex = -1;              // combo selection, -1 for none
   int TabIndex = -1;               // -1: takes no focus
 
@@ -85,7 +85,7 @@ struct Control {
 struct Form {
   std::string Caption;
   float Width = 0, Height = 0;  // twips; the outer size equals the client area
-  std::vector<Control> controls;  // creation order: controls[id] has that id
+  std::vector<Control> controls{};  // creation order: controls[id] has that id
   int32_t lngStep = 0;
 
   Control& operator[](ControlId id) { return controls[id]; }

@@ -7,40 +7,29 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsContinuation(unsigned char b) { return (b & 0xC0) == 0x80; }
+bool IsSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// The code point at `i`, moving `i` past it.
-char32_t NextCodePoint(std::string_view s, size_t& i) {
+// The code point that starts at `i`, moving `i` past it; U+FFFD for what is
+// not UTF-8, which then takes up as few bytes as can be.
+char32_t DecodeUtf8(std::string_view s, size_t& i) {
   const auto lead = static_cast<unsigned char>(s[i++]);
   if (lead < 0x80) return lead;
-  int more = lead >= 0xF0 && lead < 0xF5 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC2 ? 1 : -1;
-  if (more < 0 || lead >= 0xF5) return kReplacement;
+  const int more = lead < 0xC2 ? 0 : lead < 0xE0 ? 1 : lead < 0xF0 ? 2 : lead < 0xF5 ? 3 : 0;
+  if (more == 0) return kReplacement;
   char32_t c = lead & (0x3F >> more);
-  for (; more > 0; --more) {
+  for (int k = 0; k < more; ++k, ++i) {
     if (i >= s.size() || !IsContinuation(static_cast<unsigned char>(s[i]))) return kReplacement;
-    c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    c = (c << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
   }
-  // Overlong forms, surrogates and values past Unicode are not text.
-  const bool overlong = (c < 0x800 && lead >= 0xE0) || (c < 0x10000 && lead >= 0xF0);
-  if (overlong || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return kReplacement;
-  return c;
+  const char32_t least[] = {0, 0x80, 0x800, 0x10000};  // shorter forms are not text
+  return c < least[more] || IsSurrogate(c) || c > 0x10FFFF ? kReplacement : c;
+}
+
+void EncodeUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) return out.push_back(static_cast<char>(c));
+  const int more = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+  out.push_back(static_cast<char>(((0xFF00 >> (more + 1)) & 0xFF) | (c >> (6 * more))));
+  for (int k = more - 1; k >= 0; --k) out.push_back(static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F)));
 }
 
 }  // namespace
@@ -89,14 +78,13 @@ size_t Utf8Offset(std::string_view text, size_t count) {
 
 std::u16string Utf8ToUtf16(std::string_view utf8) {
   std::u16string out;
-  out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size();) {
-    const char32_t c = NextCodePoint(utf8, i);
-    if (c >= 0x10000) {
+    const char32_t c = DecodeUtf8(utf8, i);
+    if (c < 0x10000) {
+      out += static_cast<char16_t>(c);
+    } else {
       out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
       out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
     }
   }
   return out;
@@ -104,16 +92,12 @@ std::u16string Utf8ToUtf16(std::string_view utf8) {
 
 std::string Utf16ToUtf8(std::u16string_view utf16) {
   std::string out;
-  out.reserve(utf16.size() * 3);
   for (size_t i = 0; i < utf16.size(); ++i) {
     char32_t c = utf16[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-        utf16[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (utf16[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = kReplacement;  // a lone surrogate
-    }
-    AppendUtf8(out, c);
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() &&
+                      utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF;
+    if (pair) c = 0x10000 + ((c - 0xD800) << 10) + (utf16[++i] - 0xDC00);
+    EncodeUtf8(IsSurrogate(c) ? kReplacement : c, out);  // a lone half is not text
   }
   return out;
 }

@@ -31,102 +31,59 @@ const Art& SkinArt() {
 
 namespace {
 
-Control Placed(ControlId id, ControlKind kind, float l, float t, float w, float h,
-               bool visible) {
-  Control c;
-  c.id = id;
-  c.kind = kind;
-  c.Left = l;
-  c.Top = t;
-  c.Width = w;
-  c.Height = h;
-  c.Visible = visible;
-  return c;
-}
+// Every control with a font has the skin's 9 points of Tahoma.
+constexpr float kFontSize = 9;
 
 Control Timer(ControlId id, int interval) {
-  Control c;
-  c.id = id;
-  c.kind = ControlKind::Timer;
-  c.Interval = interval;
-  c.Enabled = false;
-  return c;
+  return {.id = id, .kind = ControlKind::Timer, .Enabled = false, .Interval = interval};
 }
 
+// The option lists and their buttons sit in a row below the visible area.
 Control OptionButton(ControlId id, float left, const char* tip, int tab) {
-  Control c = Placed(id, ControlKind::PictureBox, left, 9915, 285, 285, false);
-  c.Picture = SkinArt().button;
-  c.ToolTipText = tip;
-  c.TabIndex = tab;
-  c.hasFont = true;
-  c.FontSize = 9;
-  return c;
+  return {.id = id, .kind = ControlKind::PictureBox, .Left = left, .Top = 9915, .Width = 285,
+          .Height = 285, .Visible = false, .ToolTipText = tip, .hasFont = true,
+          .FontSize = kFontSize, .Picture = SkinArt().button, .TabIndex = tab};
 }
 
 Control Combo(ControlId id, float left, float width, std::vector<std::string> items,
               const char* tip, int tab) {
-  Control c = Placed(id, ControlKind::ComboBox, left, 9915, width, 330, false);
-  c.List = std::move(items);
-  c.ToolTipText = tip;
-  c.TabIndex = tab;
-  c.hasFont = true;
-  c.FontSize = 9;
-  return c;
+  return {.id = id, .kind = ControlKind::ComboBox, .Left = left, .Top = 9915, .Width = width,
+          .Height = 330, .Visible = false, .ToolTipText = tip, .hasFont = true,
+          .FontSize = kFontSize, .List = std::move(items), .TabIndex = tab};
 }
 
+// A hidden image that only holds a picture for others to show.
 Control Holder(ControlId id, float l, float t, float w, float h, PicturePtr pic) {
-  Control c = Placed(id, ControlKind::Image, l, t, w, h, false);
-  c.Picture = std::move(pic);
-  return c;
+  return {.id = id, .Left = l, .Top = t, .Width = w, .Height = h, .Visible = false,
+          .Picture = std::move(pic)};
 }
 
 Control Hotspot(ControlId id, float l, float t, float w, float h, const char* tip) {
-  Control c = Placed(id, ControlKind::Image, l, t, w, h, true);
-  c.ToolTipText = tip;
-  c.handPointer = true;
-  return c;
+  return {.id = id, .Left = l, .Top = t, .Width = w, .Height = h, .ToolTipText = tip,
+          .handPointer = true};
 }
 
 }  // namespace
 
 Form MakeMainForm() {
   const Art& art = SkinArt();
-  Form f;
-  f.Caption = "Pagerift";
-  f.Width = 8220;
-  f.Height = 5490;
-
+  Form f{.Caption = "Pagerift", .Width = 8220, .Height = 5490};
   auto& cs = f.controls;
   cs.push_back(Timer(Timer3, 50));
   cs.push_back(Timer(Timer1, 100));
-
-  Control drag = Placed(picDrag, ControlKind::PictureBox, 10, 400, 8175, 4530, true);
-  drag.Picture = art.dropZone;
-  drag.ToolTipText = "Drag PDF files onto this DropZone";
-  drag.TabIndex = 7;
-  drag.hasFont = true;
-  drag.FontSize = 9;
-  cs.push_back(drag);
-
-  Control queue = Placed(lstFile, ControlKind::ListBox, 6150, 360, 1695, 1320, false);
-  queue.container = picDrag;
-  queue.TabIndex = 8;
-  queue.hasFont = true;
-  queue.FontSize = 9;
-  cs.push_back(queue);
-
+  cs.push_back({.id = picDrag, .kind = ControlKind::PictureBox, .Left = 10, .Top = 400,
+                .Width = 8175, .Height = 4530, .ToolTipText = "Drag PDF files onto this DropZone",
+                .hasFont = true, .FontSize = kFontSize, .Picture = art.dropZone, .TabIndex = 7});
+  cs.push_back({.id = lstFile, .kind = ControlKind::ListBox, .container = picDrag, .Left = 6150,
+                .Top = 360, .Width = 1695, .Height = 1320, .Visible = false, .hasFont = true,
+                .FontSize = kFontSize, .TabIndex = 8});
   cs.push_back(OptionButton(picButtonChannel, 3000, "MP3 Audio Channel(Stereo or Mono)", 6));
   cs.push_back(OptionButton(picButtonR, 3000, "MP3 Audio Rate", 5));
   cs.push_back(OptionButton(picButtonBR, 1230, "MP3 Audio Bitrate", 4));
   cs.push_back(Timer(Timer2, 1000));
-
-  Control path = Placed(txtPath, ControlKind::TextBox, 4620, 6090, 2415, 345, true);
-  path.ToolTipText = "Select a Folder to Output";
-  path.TabIndex = 3;
-  path.hasFont = true;
-  path.FontSize = 9;
-  cs.push_back(path);
-
+  cs.push_back({.id = txtPath, .kind = ControlKind::TextBox, .Left = 4620, .Top = 6090,
+                .Width = 2415, .Height = 345, .ToolTipText = "Select a Folder to Output",
+                .hasFont = true, .FontSize = kFontSize, .TabIndex = 3});
   cs.push_back(Combo(cmbChannel, 180, 3105, {"Mono", "Stereo"},
                      "MP3 Audio Channel(Stereo or Mono)", 2));
   cs.push_back(Combo(cmbR, 1770, 1515,
@@ -135,36 +92,20 @@ Form MakeMainForm() {
   cs.push_back(Combo(cmbBR, 180, 1335,
                      {"32", "48", "56", "64", "80", "96", "112", "128", "192", "224", "256", "320"},
                      "MP3 Audio Bitrate", 0));
-
-  Control status = Placed(lblPb, ControlKind::Label, 7560, 90, 60, 210, true);
-  status.ForeColor = 0x00000000;
-  status.backTransparent = true;
-  status.alignRight = true;
-  status.autoSize = true;
-  status.hasFont = true;
-  status.FontSize = 9;
-  cs.push_back(status);
-
-  Control folder = Placed(lblPath, ControlKind::Label, 1320, 5070, 2865, 225, false);
-  folder.Caption = "Current Folder";
-  folder.ForeColor = 0x00800000;  // navy
-  folder.backTransparent = true;
-  folder.hasFont = true;
-  folder.FontSize = 9;
-  folder.fontUnderline = true;
-  folder.handPointer = true;
-  cs.push_back(folder);
-
+  cs.push_back({.id = lblPb, .kind = ControlKind::Label, .Left = 7560, .Top = 90, .Width = 60,
+                .Height = 210, .hasFont = true, .FontSize = kFontSize, .ForeColor = 0x00000000,
+                .backTransparent = true, .alignRight = true, .autoSize = true});
+  cs.push_back({.id = lblPath, .kind = ControlKind::Label, .Left = 1320, .Top = 5070,
+                .Width = 2865, .Height = 225, .Visible = false, .hasFont = true,
+                .FontSize = kFontSize, .fontUnderline = true, .ForeColor = 0x00800000,  // navy
+                .backTransparent = true, .handPointer = true, .Caption = "Current Folder"});
   cs.push_back(Hotspot(imgMin, 7680, 90, 210, 210, "Minimize Window"));
   cs.push_back(Holder(imgDragLight, 5160, 6870, 8175, 4530, art.dropZoneLight));
   cs.push_back(Holder(imgDrag, 4620, 7470, 8175, 4530, art.dropZone));
   cs.push_back(Holder(imgBrowseDark, 9180, 6030, 630, 330, art.browseDark));
   cs.push_back(Holder(imgBrowseLight, 8850, 5340, 630, 330, art.browseLight));
-
-  Control browse = Placed(imgBrowse, ControlKind::Image, 7320, 6150, 630, 330, true);
-  browse.ToolTipText = "Select an Output Folder";
-  cs.push_back(browse);
-
+  cs.push_back({.id = imgBrowse, .Left = 7320, .Top = 6150, .Width = 630, .Height = 330,
+                .ToolTipText = "Select an Output Folder"});
   cs.push_back(Holder(imgButtonLight, 8100, 6870, 270, 270, art.buttonLight));
   cs.push_back(Holder(imgButton, 6780, 6900, 270, 270, art.button));
   Control fill = Holder(imgPB, 645, 6855, 15, 210, art.pbFill);

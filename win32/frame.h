@@ -74,10 +74,8 @@ class Frame : public WindowOps {
     float x = 0, y = 0;
     bool inside = false;
   };
-  // Child windows get ids from here up, in control order.
-  static constexpr int kFirstControlId = 100;
-  // A combo box's window is taller than the control by its drop-down list.
-  static constexpr int kComboListHeight = 200;
+  static constexpr int kFirstControlId = 100;   // child window ids, in control order
+  static constexpr int kComboListHeight = 200;  // a combo's window holds its drop-down too
 
   // frame.cpp
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);

@@ -64,7 +64,6 @@ using UniqueHandle = Unique<HANDLE, HandleTraits>;
 using UniqueFind = Unique<HANDLE, FindTraits>;
 using UniqueBitmap = Unique<HBITMAP, GdiTraits<HBITMAP>>;
 using UniqueFont = Unique<HFONT, GdiTraits<HFONT>>;
-using UniqueBrush = Unique<HBRUSH, GdiTraits<HBRUSH>>;
 using UniqueMemDc = Unique<HDC, MemDcTraits>;
 
 // Selects a GDI object into a DC for a scope.
@@ -107,29 +106,6 @@ class PaintScope {
   HWND w_;
   PAINTSTRUCT ps_{};
   HDC dc_;
-};
-
-// A COM pointer that releases what it holds.
-template <typename I>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() { reset(); }
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  I* get() const { return p_; }
-  I* operator->() const { return p_; }
-  I** put() {
-    reset();
-    return &p_;
-  }
-  void reset() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-  }
-
- private:
-  I* p_ = nullptr;
 };
 
 // OLE for the UI thread's lifetime (drag and drop, the folder dialog).
