@@ -4,55 +4,28 @@
 #include <windows.h>
 
 #include <atomic>
-#include <thread>
 
-#include "win32/app.h"
+#include "started_app.h"
 #include "win32/text.h"
 
 using namespace pagerift;  // the controls by name
-using pagerift::win::App;
 
 namespace {
 
-struct Choice : ::testing::Test {
-  void SetUp() override {
-    OleInitialize(nullptr);
-    ASSERT_TRUE(app.Create(GetModuleHandleW(nullptr)));
-    app.main().Load();
-  }
-  void TearDown() override { app.frame().Revoke(); }
-
+struct Choice : StartedApp {
   // A left click at a point of the frame, as the mouse would give it.
   void ClickFrame(int x, int y) {
     HWND f = app.frame().hwnd();
     SendMessageW(f, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
     SendMessageW(f, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
   }
-
-  App app;
 };
-
-// Waits for a top-level window with `title`, then presses its button `id`.
-std::thread PressWhenShown(const wchar_t* title, int id, std::atomic<bool>& seen) {
-  return std::thread([title, id, &seen] {
-    for (int i = 0; i < 200; ++i) {
-      if (HWND dlg = FindWindowW(nullptr, title)) {
-        seen = true;
-        Sleep(300);  // let the tree settle on its first selection
-        PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(dlg, id)));
-        return;
-      }
-      Sleep(50);
-    }
-  });
-}
 
 }  // namespace
 
 TEST_F(Choice, BrowseOpensTheFolderDialogAndTakesTheConfirmedFolder) {
   std::atomic<bool> seen{false};
-  std::thread confirm = PressWhenShown(L"Browse for Folder", IDOK, seen);
+  std::thread confirm = PressWhenShown(L"Browse for Folder", IDOK, [&](HWND) { seen = true; });
   ClickFrame(490, 412);  // imgBrowse lies below the visible area
   confirm.join();
   ASSERT_TRUE(seen) << "no folder dialog";
@@ -66,7 +39,7 @@ TEST_F(Choice, BrowseOpensTheFolderDialogAndTakesTheConfirmedFolder) {
 
 TEST_F(Choice, CancelLeavesTheFolderAsItWas) {
   std::atomic<bool> seen{false};
-  std::thread cancel = PressWhenShown(L"Browse for Folder", IDCANCEL, seen);
+  std::thread cancel = PressWhenShown(L"Browse for Folder", IDCANCEL, [&](HWND) { seen = true; });
   ClickFrame(490, 412);
   cancel.join();
   ASSERT_TRUE(seen);

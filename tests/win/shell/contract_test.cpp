@@ -4,17 +4,14 @@
 #include <windows.h>
 
 #include <atomic>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "win32/app.h"
+#include "started_app.h"
 #include "win32/text.h"
 #include "win_paths.h"
 
 using namespace pagerift;  // the controls by name
-using pagerift::win::App;
 using pagerift::win::ToWide;
 using pagerift::win::WinProcessRunner;
 
@@ -35,36 +32,12 @@ void DrainMessages() {
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 }
 
-// Waits on another thread for a top-level window titled `title`, hands it to
-// `check`, then presses `button` in it.
-std::thread WhenShown(const wchar_t* title, int button, std::function<void(HWND)> check) {
-  return std::thread([=] {
-    for (int i = 0; i < 400; ++i, Sleep(50)) {
-      HWND w = FindWindowW(nullptr, title);
-      if (!w || !IsWindowVisible(w)) continue;
-      Sleep(200);  // let it finish opening
-      check(w);
-      PostMessageW(w, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(GetDlgItem(w, button)));
-      return;
-    }
-  });
-}
-
-struct Started : ::testing::Test {
-  void SetUp() override {
-    OleInitialize(nullptr);
-    ASSERT_TRUE(app.Create(GetModuleHandleW(nullptr)));
-    app.main().Load();
-  }
-  void TearDown() override { app.frame().Revoke(); }
-  pagerift::Form& form() { return app.main().form(); }
+struct Started : StartedApp {
   std::wstring RealText(ControlId control) {
     wchar_t text[512] = {};
     GetWindowTextW(app.frame().ControlWindow(control), text, 512);
     return text;
   }
-  App app;
 };
 
 }  // namespace
@@ -111,7 +84,7 @@ TEST_F(Started, MessageBoxShowsTheModelAndHoldsTheWindowUntilClosed) {
   form()[txtPath].Text = "Q:\\Before the box";  // in the model only, so far
   bool synced = false, modal = false;
   HWND frame = app.frame().hwnd();
-  std::thread ok = WhenShown(L"Contract", IDOK, [&](HWND) {
+  std::thread ok = PressWhenShown(L"Contract", IDOK, [&](HWND) {
     synced = RealText(txtPath) == L"Q:\\Before the box";
     modal = !IsWindowEnabled(frame);
   });
@@ -138,7 +111,7 @@ TEST_F(Started, OpenFileIsModalAndReturnsTheChosenPathWhole) {
 
   bool modal = false;
   HWND frame = app.frame().hwnd();
-  std::thread choose = WhenShown(L"Open Files", IDOK, [&](HWND dlg) {
+  std::thread choose = PressWhenShown(L"Open Files", IDOK, [&](HWND dlg) {
     modal = !IsWindowEnabled(frame);
     // The file name box: a combo box in the Explorer-style dialog, an edit in the old one.
     HWND name = GetDlgItem(dlg, 0x47C);

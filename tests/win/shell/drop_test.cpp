@@ -6,12 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "win32/app.h"
+#include "started_app.h"
 #include "win32/drop_target.h"
 #include "win32/text.h"
 
 using namespace pagerift;  // the controls by name
-using pagerift::win::App;
 
 namespace {
 
@@ -82,19 +81,16 @@ class FileData : public IDataObject {
   bool text_;
 };
 
-struct DropZone : ::testing::Test {
+struct DropZone : StartedApp {
   void SetUp() override {
-    OleInitialize(nullptr);
-    ASSERT_TRUE(app.Create(GetModuleHandleW(nullptr)));
-    app.main().Load();
+    StartedApp::SetUp();
+    if (HasFatalFailure()) return;
     target = app.frame().dropTarget();
     ASSERT_NE(target, nullptr) << "picDrag is not registered for drops";
   }
-  void TearDown() override { app.frame().Revoke(); }
-  const void* Picture() { return app.main().form()[picDrag].Picture.get(); }
-  const void* Holder(ControlId id) { return app.main().form()[id].Picture.get(); }
+  const void* Picture() { return form()[picDrag].Picture.get(); }
+  const void* Holder(ControlId id) { return form()[id].Picture.get(); }
 
-  App app;
   pagerift::win::DropTarget* target = nullptr;
 };
 
