@@ -33,10 +33,21 @@ cleanup() {
 trap cleanup EXIT
 
 # Wine's services keep the stdio of whoever starts them: start them here,
-# detached, so no test runner's pipe is held open.
+# detached, so no test runner's pipe is held open. And keep them up: about a
+# second after the last program of the prefix ends, the server winds its
+# services down (and a server wineboot started exits three seconds later).
+# A test that started then met a prefix half shut down, where OLE cannot
+# start RpcSs (10 s stalls), or a cold one whose services took the test
+# runner's pipe as their stdio. So the server is the persistent one from the
+# start, and one idle program, a cmd reading a pipe nobody writes to, lives
+# as long as the command; the server's -k at the end takes it down.
+mkdir -p "$WINEPREFIX"
+wineserver -p </dev/null >/dev/null 2>&1
 wineboot -i </dev/null >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
-wineserver -p </dev/null >/dev/null 2>&1
+mkfifo "$TMP/idle"
+exec 3<>"$TMP/idle"
+wine cmd <&3 >/dev/null 2>&1 3>&- &
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
-"$@"
+"$@" 3>&-
