@@ -22,6 +22,10 @@ WM_STATE_PID=$!
 for _ in $(seq 1 100); do grep -qs ready "$TMP/wm_state.log" && break; sleep 0.1; done
 
 export WINEPREFIX="$TMP/pfx" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+# What the tests see must not depend on the machine: the fonts (see the file's own comment) and the
+# locale, from which Wine takes its ANSI code page (1252 here).
+export FONTCONFIG_FILE="$(cd "$(dirname "$0")" && pwd)/wine-fonts/fonts.conf" LC_ALL=C.UTF-8 LANG=C.UTF-8
+unset LANGUAGE
 
 cleanup() {
   wineserver -k </dev/null >/dev/null 2>&1

@@ -10,6 +10,8 @@ from harness import TIMEOUT_SCALE, wait_until
 
 HERE = Path(__file__).resolve().parent
 DEFAULT_DPI = 96
+# The fonts every Wine of the tests sees; the machine's own would decide what stands in for Tahoma.
+FONTS_CONF = HERE.parents[1] / "tools" / "wine-fonts" / "fonts.conf"
 
 
 def _read(path):
@@ -35,9 +37,11 @@ class WinePrefix:
         env = self.display.env()
         env.update(WINEPREFIX=str(self.path), WINEDEBUG="-all",
                    WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=",
-                   # Wine maps Unix file names through the locale: keep it UTF-8 whatever CI sets.
-                   LC_ALL="C.UTF-8", LANG="C.UTF-8")
+                   # Wine maps Unix file names through the locale, and takes its ANSI code page (1252
+                   # here), in which setup.ini is read, from it: the same on every machine.
+                   LC_ALL="C.UTF-8", LANG="C.UTF-8", FONTCONFIG_FILE=str(FONTS_CONF))
         env.pop("WINEARCH", None)
+        env.pop("LANGUAGE", None)
         return env
 
     def run(self, *args, timeout=120, check=True):
