@@ -7,11 +7,13 @@ import time
 from pathlib import Path
 
 from harness import TIMEOUT_SCALE, wait_until
+from userflow import windows_path
 
 HERE = Path(__file__).resolve().parent
 DEFAULT_DPI = 96
 # The fonts every Wine of the tests sees; the machine's own would decide what stands in for Tahoma.
 FONTS_CONF = HERE.parents[1] / "tools" / "wine-fonts" / "fonts.conf"
+AEDEBUG = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug"
 
 
 def _read(path):
@@ -29,6 +31,7 @@ class WinePrefix:
         self.display = display
         self.dpi = DEFAULT_DPI
         self.browser_log = self.root / "browser.log"
+        self.crash_log = self.root / "crashes.log"  # Wine's debugger appends a report per crash (crashes.py)
         self.wintext = None  # our Windows helper that reads a window's texts; None when it cannot be built
         self.wininfo = None  # and the one that reads a window's controls and state, or clicks into it
 
@@ -71,8 +74,12 @@ class WinePrefix:
         self.reg_add(r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", 0, "REG_DWORD")
         self._install_browser_stub()
         self.reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", DEFAULT_DPI, "REG_DWORD")
-        self.wintext = self._build_helper("wintext")
-        self.wininfo = self._build_helper("wininfo")
+        self.wintext = self.build_helper("wintext")
+        self.wininfo = self.build_helper("wininfo")
+        crashlog = self.build_helper("crashlog")
+        if crashlog:  # without it a crash has no report, and no crash is let through (crashes.py)
+            self.reg_add(AEDEBUG, "Debugger",
+                         f'"{windows_path(crashlog)}" "{windows_path(self.crash_log)}" %ld %ld')
         self.commit()
         return self
 
@@ -122,6 +129,11 @@ class WinePrefix:
     def clear_browser_log(self):
         self.browser_log.unlink(missing_ok=True)
 
+    def crash_reports(self):
+        """What Wine's debugger wrote about crashes so far (see crashes.py); "" when nothing crashed."""
+        raw = _read(self.crash_log)
+        return raw.decode("utf-8", "replace") if raw else ""
+
     # -- processes ------------------------------------------------------------------------------------
     def processes(self, exe_name=None):
         """Live pids whose environment names this prefix, optionally only those running `exe_name`."""
@@ -145,7 +157,7 @@ class WinePrefix:
         return sorted(pids)
 
     # -- window texts ---------------------------------------------------------------------------------
-    def _build_helper(self, name):
+    def build_helper(self, name):
         """Compiles tests/e2e/NAME.c into a Windows exe; None when there is no MinGW or it fails."""
         cc = shutil.which("x86_64-w64-mingw32-gcc-posix") or shutil.which("x86_64-w64-mingw32-gcc")
         if not cc:
