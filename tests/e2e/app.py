@@ -29,7 +29,7 @@ class App:
         self.logdir = Path(logdir)
         self.proc = None
         self.wid = None
-        self._crash_mark = 0  # where the prefix's crash log stood when this process started
+        self._marks = (0, 0)  # where the prefix's crash log and our stderr stood when this process started
 
     # -- lifetime -------------------------------------------------------------------------------------
     def start(self, *args, wait=True, timeout=60, stall=20):
@@ -63,7 +63,8 @@ class App:
         if not self.prefix.processes():
             self.prefix.prewarm()
         self.logdir.mkdir(parents=True, exist_ok=True)
-        self._crash_mark = len(self.prefix.crash_reports())
+        stderr = self.logdir / "app.stderr"
+        self._marks = (len(self.prefix.crash_reports()), stderr.stat().st_size if stderr.exists() else 0)
         with open(self.logdir / "app.stdout", "ab") as out, open(self.logdir / "app.stderr", "ab") as err:
             self.proc = subprocess.Popen(["wine", str(self.exe), *map(str, args)], cwd=self.cwd,
                                          env=self.prefix.env(), stdin=subprocess.DEVNULL,
@@ -100,12 +101,18 @@ class App:
 
     def crash(self, timeout=60):
         """Wine's report on this Pagerift's crash (crashes.Crash), or None when it did not crash. While
-        Wine's debugger still holds a crashed Pagerift, waits until it lets go and the report is whole."""
-        if self.pids():
-            if not self.prefix.processes("winedbg.exe"):
-                return None
-            wait_until(lambda: not self.pids(), timeout, "Wine's debugger to finish its crash report")
-        return report_for(self.prefix.crash_reports()[self._crash_mark:], self.exe.name)
+        Wine's debugger is still at work on a crash, waits until it is done and the report is whole."""
+        if self.pids() and not self._crashing():
+            return None
+        wait_until(lambda: not self.pids() and not self.prefix.processes("crashlog.exe"), timeout,
+                   "Wine's debugger to finish its crash report")
+        return report_for(self.prefix.crash_reports()[self._marks[0]:], self.exe.name)
+
+    def _crashing(self):
+        """Wine says so on the program's stderr before it starts the debugger."""
+        with open(self.logdir / "app.stderr", "rb") as err:
+            err.seek(self._marks[1])
+            return b"starting debugger" in err.read()
 
     def assert_alive(self):
         if not self.pids():
