@@ -13,6 +13,8 @@ PACKAGES=(
   wine wine64 xvfb xauth xdotool x11-utils imagemagick
   python3 python3-gi gir1.2-gtk-3.0 python3-pytest python3-pil python3-xlib
   qpdf poppler-utils zip unzip
+  # the only fonts Wine sees in the tests (tools/wine-fonts/fonts.conf)
+  fonts-dejavu-core
   # comparison in the benchmarks
   pdftk-java time ghostscript groff
 )

@@ -5,10 +5,19 @@ import sys
 from pathlib import Path
 
 import dnd
+from crashes import report_for
 from harness import WaitTimeout, end_process, wait_until
 
 TITLE = "^Pagerift$"
 CLK_TCK = os.sysconf("SC_CLK_TCK")
+
+
+class Crashed(AssertionError):
+    """Pagerift died of an unhandled exception; `crash` is Wine's report on it (crashes.Crash)."""
+
+    def __init__(self, crash):
+        super().__init__(crash.summary())
+        self.crash = crash
 
 
 class App:
@@ -20,6 +29,7 @@ class App:
         self.logdir = Path(logdir)
         self.proc = None
         self.wid = None
+        self._marks = (0, 0)  # where the prefix's crash log and our stderr stood when this process started
 
     # -- lifetime -------------------------------------------------------------------------------------
     def start(self, *args, wait=True, timeout=60, stall=20):
@@ -37,8 +47,11 @@ class App:
                 self.wait_window(stall if attempt < 2 else timeout)
                 return self
             except WaitTimeout:
-                # A launcher that ended cleanly without a window is the program's own doing; one
-                # that failed, or hangs with nothing shown, is wine not getting the prefix up.
+                # A launcher that ended cleanly without a window, or a crash, is the program's own
+                # doing; one that failed, or hangs with nothing shown, is wine not getting the prefix up.
+                crash = self.crash()
+                if crash:
+                    raise Crashed(crash) from None
                 if attempt == 2 or self.proc.poll() == 0:
                     raise
                 print(f"e2e: wine did not bring {self.exe.name} up (attempt {attempt + 1}); again",
@@ -50,6 +63,8 @@ class App:
         if not self.prefix.processes():
             self.prefix.prewarm()
         self.logdir.mkdir(parents=True, exist_ok=True)
+        stderr = self.logdir / "app.stderr"
+        self._marks = (len(self.prefix.crash_reports()), stderr.stat().st_size if stderr.exists() else 0)
         with open(self.logdir / "app.stdout", "ab") as out, open(self.logdir / "app.stderr", "ab") as err:
             self.proc = subprocess.Popen(["wine", str(self.exe), *map(str, args)], cwd=self.cwd,
                                          env=self.prefix.env(), stdin=subprocess.DEVNULL,
@@ -83,6 +98,28 @@ class App:
 
     def alive(self):
         return bool(self.pids())
+
+    def crash(self, timeout=60):
+        """Wine's report on this Pagerift's crash (crashes.Crash), or None when it did not crash. While
+        Wine's debugger is still at work on a crash, waits until it is done and the report is whole."""
+        if self.pids() and not self._crashing():
+            return None
+        wait_until(lambda: not self.pids() and not self.prefix.processes("crashlog.exe"), timeout,
+                   "Wine's debugger to finish its crash report")
+        return report_for(self.prefix.crash_reports()[self._marks[0]:], self.exe.name)
+
+    def _crashing(self):
+        """Wine says so on the program's stderr before it starts the debugger."""
+        with open(self.logdir / "app.stderr", "rb") as err:
+            err.seek(self._marks[1])
+            return b"starting debugger" in err.read()
+
+    def assert_alive(self):
+        if not self.pids():
+            crash = self.crash()
+            if crash:
+                raise Crashed(crash)
+            raise AssertionError("Pagerift.exe is gone")
 
     def wait_exit(self, timeout=30):
         wait_until(lambda: not self.pids(), timeout, "Pagerift.exe to exit")
@@ -125,7 +162,14 @@ class App:
         return self.display.pixel(*self.to_root(x, y), shot=shot)
 
     def wait_pixel(self, x, y, test, timeout=30, what=None):
-        return self.display.wait_pixel(*self.to_root(x, y), test, timeout=timeout,
+        check = test if callable(test) else (lambda rgb: tuple(rgb) == tuple(test))
+
+        def shown(rgb):
+            if check(rgb):
+                return True
+            self.assert_alive()  # a window of a program that has died never paints
+            return False
+        return self.display.wait_pixel(*self.to_root(x, y), shown, timeout=timeout,
                                        what=what or f"window pixel ({x},{y}) to match")
 
     def drop_files(self, files, at, timeout=30, check=True):

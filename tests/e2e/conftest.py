@@ -129,6 +129,13 @@ def app(stage, workdir, xdisplay, wineprefix, tmp_path):
     driver.stop()
 
 
+@pytest.fixture
+def figures(request, capsys):
+    """The case's figures, printed past pytest's capture and kept as a file (reliability.Figures)."""
+    from reliability import Figures  # reliability imports this module
+    return Figures(request.node.name, capsys)
+
+
 @pytest.hookimpl(hookwrapper=True)
 def pytest_runtest_makereport(item, call):
     outcome = yield
@@ -164,3 +171,5 @@ def _save_artifacts(item):
     prefix = item.funcargs.get("wineprefix")
     if prefix is not None and prefix.browser_log.exists():
         shutil.copy(prefix.browser_log, out / "browser.log")
+    if prefix is not None and prefix.crash_log.exists():
+        shutil.copy(prefix.crash_log, out / "crashes.log")

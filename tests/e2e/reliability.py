@@ -10,6 +10,8 @@ from concurrent.futures import ThreadPoolExecutor
 from dataclasses import dataclass, field
 from pathlib import Path
 
+import wininfo
+from app import Crashed
 from conftest import ARTIFACTS
 from harness import end_process, wait_until
 from pdfs import count_pages, page_files
@@ -125,6 +127,48 @@ def close_by_exit_button(app, timeout=10):
     end_process(app.proc)
     app.proc, app.wid = None, None
     return took
+
+
+def odd_controls(ctl):
+    """What start-up left out of bounds: a list without its entries or with a selection past them, or
+    no output folder at all."""
+    lists = (("cmbBR", 12), ("cmbR", 8), ("cmbChannel", 2))
+    odd = [f"{name} missing: {sorted(ctl)}" for name, _ in lists if name not in ctl]
+    odd += [f"{name}: sel {ctl[name]['sel']} of {ctl[name]['count']}" for name, count in lists
+            if name in ctl and (ctl[name]["count"] != count or not -1 <= ctl[name]["sel"] < count)]
+    if not ctl["txtPath"]["text"]:
+        odd.append("txtPath empty")
+    return odd
+
+
+def answered_in(prefix, timeout=60):
+    """(seconds, controls) once the window's thread answers the control queries again: Wine's edit
+    control takes seconds to take a text of tens of thousands of characters."""
+    start = time.monotonic()
+    ctl = wininfo.wait_controls(prefix, lambda c: "cmbBR" in c, timeout, "the window to answer")
+    return time.monotonic() - start, ctl
+
+
+def try_start(app, prefix):
+    """Starts Pagerift with the stage's setup.ini as it is, judges what start-up made of it, and ends it.
+    Returns ("ok", seconds the controls took to answer), ("platform fault", crash) for a crash that is
+    one of Wine's documented faults (crashes.PLATFORM_FAULTS), or ("failed", why)."""
+    try:
+        app.start(timeout=30)
+        app.wait_pixel(*PROBE, shows_drop_zone, timeout=30, what="the skin to show")
+        took = 0
+        if prefix.wininfo:
+            took, ctl = answered_in(prefix)
+            odd = odd_controls(ctl)
+            assert not odd, f"controls after start-up: {odd}"
+        close_by_exit_button(app)
+        return "ok", took
+    except AssertionError as exc:
+        crash = exc.crash if isinstance(exc, Crashed) else app.crash()
+        app.stop()
+        if crash and crash.platform_fault():
+            return "platform fault", crash
+        return "failed", f"{exc}" + (f" ({crash.summary()})" if crash and not isinstance(exc, Crashed) else "")
 
 
 def rss_kb(pid):

@@ -7,9 +7,13 @@ import time
 from pathlib import Path
 
 from harness import TIMEOUT_SCALE, wait_until
+from userflow import windows_path
 
 HERE = Path(__file__).resolve().parent
 DEFAULT_DPI = 96
+# The fonts every Wine of the tests sees; the machine's own would decide what stands in for Tahoma.
+FONTS_CONF = HERE.parents[1] / "tools" / "wine-fonts" / "fonts.conf"
+AEDEBUG = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug"
 
 
 def _read(path):
@@ -27,6 +31,7 @@ class WinePrefix:
         self.display = display
         self.dpi = DEFAULT_DPI
         self.browser_log = self.root / "browser.log"
+        self.crash_log = self.root / "crashes.log"  # Wine's debugger appends a report per crash (crashes.py)
         self.wintext = None  # our Windows helper that reads a window's texts; None when it cannot be built
         self.wininfo = None  # and the one that reads a window's controls and state, or clicks into it
 
@@ -35,9 +40,11 @@ class WinePrefix:
         env = self.display.env()
         env.update(WINEPREFIX=str(self.path), WINEDEBUG="-all",
                    WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=",
-                   # Wine maps Unix file names through the locale: keep it UTF-8 whatever CI sets.
-                   LC_ALL="C.UTF-8", LANG="C.UTF-8")
+                   # Wine maps Unix file names through the locale, and takes its ANSI code page (1252
+                   # here), in which setup.ini is read, from it: the same on every machine.
+                   LC_ALL="C.UTF-8", LANG="C.UTF-8", FONTCONFIG_FILE=str(FONTS_CONF))
         env.pop("WINEARCH", None)
+        env.pop("LANGUAGE", None)
         return env
 
     def run(self, *args, timeout=120, check=True):
@@ -69,6 +76,10 @@ class WinePrefix:
         self.reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", DEFAULT_DPI, "REG_DWORD")
         self.wintext = self.build_helper("wintext")
         self.wininfo = self.build_helper("wininfo")
+        crashlog = self.build_helper("crashlog")
+        if crashlog:  # without it a crash has no report, and no crash is let through (crashes.py)
+            self.reg_add(AEDEBUG, "Debugger",
+                         f'"{windows_path(crashlog)}" "{windows_path(self.crash_log)}" %ld %ld')
         self.commit()
         return self
 
@@ -117,6 +128,11 @@ class WinePrefix:
 
     def clear_browser_log(self):
         self.browser_log.unlink(missing_ok=True)
+
+    def crash_reports(self):
+        """What Wine's debugger wrote about crashes so far (see crashes.py); "" when nothing crashed."""
+        raw = _read(self.crash_log)
+        return raw.decode("utf-8", "replace") if raw else ""
 
     # -- processes ------------------------------------------------------------------------------------
     def processes(self, exe_name=None):
