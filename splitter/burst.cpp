@@ -1,5 +1,6 @@
 #include "splitter/burst.h"
 
+#include "splitter/digest.h"
 #include "splitter/file_source.h"
 #include "splitter/fs.h"
 #include "splitter/page_writer.h"
@@ -7,6 +8,7 @@
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFExc.hh>
+#include <qpdf/QUtil.hh>
 
 #include <algorithm>
 #include <cstring>
@@ -132,6 +134,23 @@ bool has_pdf_header(FILE* f) {
     return std::search(head, head + n, "%PDF-", "%PDF-" + 5) != head + n;
 }
 
+// What every page file's /ID is derived from: the source's own /ID, or a digest of its bytes when it
+// has none. The same source gives the same page files on every run and from both builds.
+std::string id_seed(QPDF& pdf, FILE* file) {
+    std::string seed = "id";
+    QPDFObjectHandle id = pdf.getTrailer().getKey("/ID");
+    if (id.isArray())
+        for (auto& part : id.aitems())
+            if (part.isString()) seed.append(" <").append(QUtil::hex_encode(part.getStringValue())).append(">");
+    if (seed.size() > 2) return seed;
+    Md5 digest;
+    std::vector<char> block(1 << 16);
+    std::rewind(file);
+    while (std::size_t n = std::fread(block.data(), 1, block.size(), file)) digest.add({block.data(), n});
+    if (std::ferror(file)) throw Failure{kCannotRead, "cannot read " + quoted(fs::file_name(pdf.getFilename()))};
+    return std::string("md5 ").append(QUtil::hex_encode(digest.finish()));
+}
+
 class Burster {
 public:
     Burster(const std::string& source, const std::string& out_dir)
@@ -211,7 +230,9 @@ private:
         name_pages();
         std::optional<PageWriter> writer;
         try {
-            writer.emplace(in_);
+            writer.emplace(in_, id_seed(in_, file_.get()));
+        } catch (Failure&) {
+            throw;
         } catch (std::bad_alloc&) {
             throw;
         } catch (std::exception& e) {
