@@ -1,5 +1,7 @@
 #include "splitter/page_writer.h"
 
+#include "splitter/resources.h"
+
 #include <qpdf/QPDFFormFieldObjectHelper.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -49,7 +51,7 @@ PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
     QPDFPageDocumentHelper pages(pdf_);
     pages.pushInheritedAttributesToPage();
     try {
-        if (has_shared_resources(pdf_)) pages.removeUnreferencedResources();
+        if (has_shared_resources(pdf_)) remove_unreferenced_resources(pdf_);
     } catch (std::bad_alloc&) {
         throw;
     } catch (std::exception& e) {
