@@ -3,7 +3,6 @@
 
 #include <cstddef>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace pagerift::splitter {
@@ -26,17 +25,9 @@ struct BurstResult {
     std::size_t pages = 0;              // page files written
 };
 
-// The name of a source without its folders and without a final ".pdf" (any case).
-// Other extensions stay, so "a.pdf" and "a.bak" give different page names.
-std::string output_stem(std::string_view source_path);
-
-// "<stem>_pg_0001.pdf": at least 4 digits, more when the page count needs them.
-std::string page_file_name(std::string_view stem, std::size_t page, std::size_t page_count);
-
-// Writes the page files of `source` into `out_dir` ("" = the current folder). Pages are written
-// under temporary names and renamed into place once all are done. On failure no page file of
-// this run is left behind; page files that existed before are untouched, unless the failure
-// came while renaming, by when some of them may already have been replaced.
+// Writes the page files of `source` into `out_dir` ("" = the current folder), named as PageSet
+// chooses. Pages are written under temporary names and renamed into place once all are done. On
+// failure no page file of this run is left behind, and no file that was there before is changed.
 BurstResult burst(const std::string& source, const std::string& out_dir = "");
 
 }  // namespace pagerift::splitter

@@ -1,9 +1,12 @@
 // The few file-system operations the splitter needs, on UTF-8 paths.
-// One implementation per platform (fs_posix.cpp, fs_win.cpp), so burst.cpp stays portable.
+// One implementation per platform (fs_posix.cpp, fs_win.cpp), so the rest stays portable.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace pagerift::splitter::fs {
 
@@ -16,17 +19,30 @@ Kind kind_of(const std::string& path, std::string* error = nullptr);
 // Opens an existing file for binary reading, letting others read and write it meanwhile.
 FILE* open_read(const std::string& path, std::string& error);
 
-// Creates a file that must not exist yet (so nothing is ever clobbered by a temporary file).
-// Returns nullptr with `exists` set when the name is taken, or with `error` set on other failures.
-FILE* create_new(const std::string& path, bool& exists, std::string& error);
+// A file opened by create_new: a descriptor on POSIX, a HANDLE on Windows.
+using Handle = std::intptr_t;
+inline constexpr Handle kNoHandle = -1;
 
-// Renames `from` to `to`, replacing an existing file `to` in one step.
-bool replace(const std::string& from, const std::string& to, std::string& error);
+// Creates a file that must not exist yet (so nothing is ever clobbered by a temporary file).
+// Returns kNoHandle with `exists` set when the name is taken, or with `error` set on other failures.
+Handle create_new(const std::string& path, bool& exists, std::string& error);
+// Writes all of `data`, in as few calls as the system allows.
+bool write_all(Handle file, const char* data, std::size_t size, std::string& error);
+// False when the system reports that written data may be lost.
+bool close(Handle file, std::string& error);
+
+// Renames `from` to `to` only if nothing is called `to` yet, in one step: an existing file is never
+// replaced. `exists` tells a taken name apart from other failures.
+bool rename_new(const std::string& from, const std::string& to, bool& exists, std::string& error);
 
 void remove_file(const std::string& path);
 
-// True when both names refer to one existing file (hard links, symbolic links, other spellings).
-bool same_file(const std::string& a, const std::string& b);
+// The names in folder `dir` ("" = the current folder), "." and ".." left out.
+bool list_names(const std::string& dir, std::vector<std::string>& names, std::string& error);
+
+// The form in which the folder compares names: two names with the same key are one file
+// (Windows folders ignore case, POSIX ones do not).
+std::string name_key(const std::string& name);
 
 unsigned long process_id();
 

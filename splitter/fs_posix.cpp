@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,36 +27,77 @@ FILE* open_read(const std::string& path, std::string& error) {
     return f;
 }
 
-FILE* create_new(const std::string& path, bool& exists, std::string& error) {
+Handle create_new(const std::string& path, bool& exists, std::string& error) {
     exists = false;
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         exists = errno == EEXIST;
         error = std::strerror(errno);
-        return nullptr;
+        return kNoHandle;
     }
-    FILE* f = ::fdopen(fd, "wb");
-    if (!f) {
-        error = std::strerror(errno);
-        ::close(fd);
-        ::unlink(path.c_str());
-    }
-    return f;
+    return fd;
 }
 
-bool replace(const std::string& from, const std::string& to, std::string& error) {
-    if (std::rename(from.c_str(), to.c_str()) == 0) return true;
+bool write_all(Handle file, const char* data, std::size_t size, std::string& error) {
+    while (size > 0) {
+        ssize_t n = ::write(static_cast<int>(file), data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            error = std::strerror(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool close(Handle file, std::string& error) {
+    if (::close(static_cast<int>(file)) == 0) return true;
     error = std::strerror(errno);
     return false;
 }
 
+bool rename_new(const std::string& from, const std::string& to, bool& exists, std::string& error) {
+    exists = false;
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS) {
+        exists = errno == EEXIST;
+        error = std::strerror(errno);
+        return false;
+    }
+#endif
+    // A file system without that kind of rename: a new link fails just as surely on a taken name.
+    if (::link(from.c_str(), to.c_str()) != 0) {
+        exists = errno == EEXIST;
+        error = std::strerror(errno);
+        return false;
+    }
+    ::unlink(from.c_str());
+    return true;
+}
+
 void remove_file(const std::string& path) { ::unlink(path.c_str()); }
 
-bool same_file(const std::string& a, const std::string& b) {
-    struct stat sa {}, sb {};
-    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+bool list_names(const std::string& dir, std::vector<std::string>& names, std::string& error) {
+    DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+    if (!d) {
+        error = std::strerror(errno);
+        return false;
+    }
+    errno = 0;
+    while (dirent* entry = ::readdir(d)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(std::move(name));
+    }
+    bool ok = errno == 0;
+    if (!ok) error = std::strerror(errno);
+    ::closedir(d);
+    return ok;
 }
+
+std::string name_key(const std::string& name) { return name; }
 
 unsigned long process_id() { return static_cast<unsigned long>(::getpid()); }
 

@@ -5,9 +5,9 @@
 #endif
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
 #include <share.h>
+
+#include <algorithm>
 
 namespace pagerift::splitter::fs {
 namespace {
@@ -65,7 +65,7 @@ FILE* open_read(const std::string& path, std::string& error) {
     return f;
 }
 
-FILE* create_new(const std::string& path, bool& exists, std::string& error) {
+Handle create_new(const std::string& path, bool& exists, std::string& error) {
     exists = false;
     HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -73,38 +73,71 @@ FILE* create_new(const std::string& path, bool& exists, std::string& error) {
         DWORD code = GetLastError();
         exists = code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
         error = last_error_text(code);
-        return nullptr;
+        return kNoHandle;
     }
-    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
-    FILE* f = fd >= 0 ? _fdopen(fd, "wb") : nullptr;
-    if (!f) {
-        error = "cannot attach a stream to the new file";
-        if (fd >= 0) _close(fd); else CloseHandle(h);
-        DeleteFileW(wide(path).c_str());
-    }
-    return f;
+    return reinterpret_cast<Handle>(h);
 }
 
-bool replace(const std::string& from, const std::string& to, std::string& error) {
-    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+bool write_all(Handle file, const char* data, std::size_t size, std::string& error) {
+    while (size > 0) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), written = 0;
+        if (!WriteFile(reinterpret_cast<HANDLE>(file), data, chunk, &written, nullptr) || written == 0) {
+            error = last_error_text();
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool close(Handle file, std::string& error) {
+    if (CloseHandle(reinterpret_cast<HANDLE>(file))) return true;
     error = last_error_text();
+    return false;
+}
+
+bool rename_new(const std::string& from, const std::string& to, bool& exists, std::string& error) {
+    exists = false;
+    if (MoveFileExW(wide(from).c_str(), wide(to).c_str(), 0)) return true;
+    DWORD code = GetLastError();
+    exists = code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS;
+    error = last_error_text(code);
     return false;
 }
 
 void remove_file(const std::string& path) { DeleteFileW(wide(path).c_str()); }
 
-bool same_file(const std::string& a, const std::string& b) {
-    auto identify = [](const std::string& p, BY_HANDLE_FILE_INFORMATION& info) {
-        HANDLE h = CreateFileW(wide(p).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return false;
-        bool ok = GetFileInformationByHandle(h, &info) != 0;
-        CloseHandle(h);
-        return ok;
-    };
-    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-    return identify(a, ia) && identify(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+bool list_names(const std::string& dir, std::vector<std::string>& names, std::string& error) {
+    std::wstring pattern = dir.empty() ? L"*" : wide(dir) + L"\\*";
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                FIND_FIRST_EX_LARGE_FETCH);
+    if (h == INVALID_HANDLE_VALUE) {
+        DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND) return true;  // not even "." : an empty drive root
+        error = last_error_text(code);
+        return false;
+    }
+    do {
+        std::string name = utf8_from_wide(found.cFileName);
+        if (name != "." && name != "..") names.push_back(std::move(name));
+    } while (FindNextFileW(h, &found));
+    DWORD code = GetLastError();
+    FindClose(h);
+    if (code == ERROR_NO_MORE_FILES) return true;
+    error = last_error_text(code);
+    return false;
+}
+
+std::string name_key(const std::string& name) {
+    std::wstring w = wide(name);
+    if (w.empty()) return {};
+    std::wstring upper(w.size(), L'\0');
+    int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, w.data(), static_cast<int>(w.size()),
+                          upper.data(), static_cast<int>(upper.size()), nullptr, nullptr, 0);
+    if (n <= 0) return name;
+    return utf8(upper.data(), n);
 }
 
 unsigned long process_id() { return GetCurrentProcessId(); }

@@ -1,5 +1,7 @@
 #include "splitter/page_serializer.h"
 
+#include "splitter/digest.h"
+
 #include <qpdf/Pl_String.hh>
 #include <qpdf/QUtil.hh>
 
@@ -93,7 +95,8 @@ public:
         next_ = 4;
     }
 
-    void write(const std::string& version, QPDFObjectHandle catalog, QPDFObjectHandle info) {
+    void write(const std::string& version, QPDFObjectHandle catalog, QPDFObjectHandle info,
+               const std::string& id_seed) {
         put("%PDF-" + version + "\n%\xbf\xf7\xa2\xfe\n");
         packed_.emplace_back(1, body_.size());
         body_ += "<</Pages 2 0 R ";
@@ -113,13 +116,14 @@ public:
             else add_direct(number, obj);
         }
         write_object_stream();
-        write_xref(info_number);
+        write_xref(info_number, id_seed);
     }
 
 private:
     void put(std::string_view bytes) {
         out_.write(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
         written_ += bytes.size();
+        crc_ = crc32_z(crc_, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size());
     }
 
     // The number an indirect object gets in this file, or 0 when it stays out (another page,
@@ -254,7 +258,7 @@ private:
         put("\nendstream\nendobj\n");
     }
 
-    void write_xref(int info_number) {
+    void write_xref(int info_number, const std::string& id_seed) {
         int xref_number = next_++;
         std::uint64_t xref_offset = written_;
         // Rows of three fields: type, offset or object stream, generation or index.
@@ -281,9 +285,9 @@ private:
         std::string packed_table;
         s_.deflater.run(table, packed_table);
         table.swap(packed_table);
-        unsigned char id[16];
-        QUtil::initializeWithRandomBytes(id, sizeof id);
-        std::string hex_id = QUtil::hex_encode(std::string(reinterpret_cast<char*>(id), sizeof id));
+        // A checksum of the bytes so far tells apart pages of sources that share an /ID.
+        std::string hex_id = QUtil::hex_encode(
+            Md5().add(id_seed).add(" bytes " + std::to_string(written_) + " crc " + std::to_string(crc_)).finish());
         std::string head = std::to_string(xref_number) + " 0 obj\n<</Type /XRef /Size " + std::to_string(next_) +
                            " /W [1 " + std::to_string(w1) + " " + std::to_string(w2) + "] /Root 1 0 R";
         if (info_number) head += " /Info " + std::to_string(info_number) + " 0 R";
@@ -300,6 +304,7 @@ private:
     std::string& body_;  // the object stream's objects
     Pipeline& out_;
     std::uint64_t written_ = 0;
+    uLong crc_ = crc32_z(0, nullptr, 0);
     int next_ = 1, stream_number_ = 0;
     std::map<QPDFObjGen, int> numbers_;
     std::list<std::pair<int, QPDFObjectHandle>> todo_;
@@ -313,8 +318,9 @@ PageSerializer::PageSerializer() : scratch_(std::make_unique<Scratch>()) {}
 PageSerializer::~PageSerializer() = default;
 
 void PageSerializer::write(const std::set<QPDFObjGen>& outside, QPDFObjectHandle page, QPDFObjectHandle catalog,
-                           QPDFObjectHandle info, const std::string& version, Pipeline& out) {
-    PageFile(outside, page, *scratch_, out).write(version, catalog, info);
+                           QPDFObjectHandle info, const std::string& version, const std::string& id_seed,
+                           Pipeline& out) {
+    PageFile(outside, page, *scratch_, out).write(version, catalog, info, id_seed);
     out.finish();
 }
 

@@ -25,10 +25,11 @@ public:
     PageSerializer& operator=(const PageSerializer&) = delete;
 
     // `catalog` is a direct dictionary without /Pages; `info` is null or the information
-    // dictionary. Throws when the source's data cannot be read; `out` may throw when it cannot
-    // take the bytes.
+    // dictionary. The file's /ID is a digest of `id_seed` and the file's own bytes, so equal
+    // input gives equal files and different pages never share an /ID. Throws when the source's
+    // data cannot be read; `out` may throw when it cannot take the bytes.
     void write(const std::set<QPDFObjGen>& outside, QPDFObjectHandle page, QPDFObjectHandle catalog,
-               QPDFObjectHandle info, const std::string& version, Pipeline& out);
+               QPDFObjectHandle info, const std::string& version, const std::string& id_seed, Pipeline& out);
 
     struct Scratch;  // buffers and compressor state kept from one page to the next
 

@@ -1,5 +1,7 @@
 #include "splitter/page_writer.h"
 
+#include "splitter/resources.h"
+
 #include <qpdf/QPDFFormFieldObjectHelper.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -9,6 +11,7 @@
 #include <list>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 namespace pagerift::splitter {
 namespace {
@@ -43,11 +46,12 @@ bool has_shared_resources(QPDF& pdf) {
 
 }  // namespace
 
-PageWriter::PageWriter(QPDF& pdf) : pdf_(pdf), labels_(pdf), forms_(pdf) {
+PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
+    : pdf_(pdf), labels_(pdf), forms_(pdf), id_seed_(std::move(id_seed)) {
     QPDFPageDocumentHelper pages(pdf_);
     pages.pushInheritedAttributesToPage();
     try {
-        if (has_shared_resources(pdf_)) pages.removeUnreferencedResources();
+        if (has_shared_resources(pdf_)) remove_unreferenced_resources(pdf_);
     } catch (std::bad_alloc&) {
         throw;
     } catch (std::exception& e) {
@@ -112,7 +116,8 @@ void PageWriter::write(std::size_t index, Pipeline& out) {
     catalog.replaceKey("/PageLabels", labels_for(index));
     catalog.replaceKey("/AcroForm", form_for(page));
     if (extensions_.isDictionary()) catalog.replaceKey("/Extensions", extensions_);
-    serializer_.write(outside_, page, catalog, info_, version_, out);
+    serializer_.write(outside_, page, catalog, info_, version_, id_seed_ + " page " + std::to_string(index + 1),
+                      out);
 }
 
 }  // namespace pagerift::splitter

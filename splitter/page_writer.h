@@ -20,8 +20,9 @@ namespace pagerift::splitter {
 class PageWriter {
 public:
     // `pdf` must stay open while this writer lives. Prepares it once: inherited page attributes
-    // are pushed onto the pages, and resources that pages share are pruned per page.
-    explicit PageWriter(QPDF& pdf);
+    // are pushed onto the pages, and resources that pages share are pruned per page. Each page
+    // file's /ID is derived from `id_seed`, the page number and the file's bytes.
+    PageWriter(QPDF& pdf, std::string id_seed);
 
     std::size_t page_count() const { return pages_.size(); }
 
@@ -39,7 +40,7 @@ private:
     QPDFPageLabelDocumentHelper labels_;
     QPDFAcroFormDocumentHelper forms_;
     QPDFObjectHandle acroform_, extensions_, info_;
-    std::string version_;
+    std::string version_, id_seed_;
     PageSerializer serializer_;
 };
 

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Benchmarks the host build of the splitter (pagerift-burst) against `qpdf --split-pages` and
-# `pdftk <f> burst` on a generated document of 700+ pages: CPU seconds (user+sys), peak memory and
-# total bytes written, each tool in its own empty folder. Not a test: it prints figures and goals.
+# Benchmarks the splitter. On the host (pagerift-burst) against `qpdf --split-pages` and
+# `pdftk <f> burst`: CPU seconds (user+sys), peak memory and total bytes written, each tool in its
+# own empty folder. Under Wine (data\pdftk.exe) against a bare create-write-rename loop, as a ratio
+# of wall time per page (tools/bench-splitter-wine.sh). Two documents: a generated one of 700+ pages
+# and a real-world one of over 1,000 pages. Not a test: it prints figures and goals.
 #
 #   tools/bench-splitter.sh [build-dir]      (default: build/host)
-#   BENCH_RUNS=3 (best of N for CPU), BENCH_DOC=/path/to/other.pdf to measure another file.
+#   BENCH_RUNS=3 (best of N), BENCH_DOC=/path/to/other.pdf to measure another file instead,
+#   BENCH_BASELINE=/path/to/another/pagerift-burst to hold the CPU against it in the same run,
+#   PAGERIFT_STAGE (default build/win/Pagerift) for the Wine part; BENCH_STRACE=1 counts its calls.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,9 +16,11 @@ BUILD=$(cd "${1:-$ROOT/build/host}" && pwd)
 BURST=$BUILD/splitter/pagerift-burst
 RUNS=${BENCH_RUNS:-3}
 WORK=$BUILD/bench
+STAGE=${PAGERIFT_STAGE:-$ROOT/build/win/Pagerift}
+BASELINE=${BENCH_BASELINE:-}
 CORPUS=${PAGERIFT_QPDF_CORPUS:-$(ls -d "${XDG_CACHE_HOME:-$HOME/.cache}"/pagerift-deps/src/qpdf-*/qpdf/qtest/qpdf 2>/dev/null | tail -n 1)}
 [ -x "$BURST" ] || { echo "no $BURST; build the host configuration first" >&2; exit 1; }
-for tool in qpdf pdftk gs groff convert /usr/bin/time; do
+for tool in qpdf pdftk gs groff convert bc /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing tool: $tool" >&2; exit 1; }
 done
 mkdir -p "$WORK"
@@ -49,14 +55,42 @@ make_doc() {
   rm -rf "$gen"
 }
 
-DOC=${BENCH_DOC:-$WORK/bench.pdf}
-[ -f "$DOC" ] || make_doc
-PAGES=$(qpdf --show-npages "$DOC")
-echo "document: $DOC, $PAGES pages, $(stat -c %s "$DOC") bytes"
-[ "$PAGES" -ge 700 ] || echo "note: fewer than 700 pages"
+# A real-world document: the PDF manuals under /usr/share/doc (TeX, groff and DocBook output with
+# embedded fonts), joined, and joined again until there are over 1,000 pages.
+make_real_doc() {
+  local gen=$WORK/real parts=() total=0 n f out
+  rm -rf "$gen" && mkdir -p "$gen"
+  while IFS= read -r f; do
+    out=$gen/$(echo "${f#/usr/share/doc/}" | tr / _)
+    out=${out%.gz}
+    zcat -f "$f" >"$out"
+    n=$(qpdf --show-npages "$out" 2>/dev/null || true)  # 3: readable, with warnings
+    if [[ "$n" =~ ^[0-9]+$ ]] && [ "$n" -gt 0 ]; then parts+=("$out"); total=$((total + n)); fi
+  done < <(find /usr/share/doc \( -name '*.pdf' -o -name '*.pdf.gz' \) | sort)
+  [ "$total" -gt 0 ] || return 1
+  local all=()
+  for _ in $(seq 1 $((1000 / total + 1))); do all+=("${parts[@]}"); done
+  qpdf --empty --pages "${all[@]}" -- "$WORK/real.pdf" 2>/dev/null || [ $? = 3 ]
+  echo "real-world document: ${#parts[@]} manuals from /usr/share/doc, $total pages, joined $((1000 / total + 1)) times"
+  rm -rf "$gen"
+}
+
+if [ -n "${BENCH_DOC:-}" ]; then
+  DOCS=("$BENCH_DOC")
+else
+  [ -f "$WORK/bench.pdf" ] || make_doc
+  [ -f "$WORK/real.pdf" ] || make_real_doc || echo "note: no PDFs under /usr/share/doc, no real-world document"
+  DOCS=("$WORK/bench.pdf")
+  [ -f "$WORK/real.pdf" ] && DOCS+=("$WORK/real.pdf")
+fi
+
+TOOLS=(burst qpdf pdftk)
+[ -z "$BASELINE" ] || TOOLS+=(baseline)
+ratio() { echo "scale=3; $1 / $2" | bc -l | sed 's/^\./0./'; }
+verdict() { [ "$(echo "$1 <= $2" | bc -l)" = 1 ] && echo ok || echo MISSED; }
+line() { local r; r=$(ratio "$2" "$3"); printf '%-28s %8s %10s %s\n' "$1" "$r" "<= $4" "$(verdict "$r" "$4")"; }
 
 # One run of one tool in an empty folder; keeps the run with the least CPU (user+sys) per tool.
-declare -A CPU USR SYS MEM BYTES FILES
 run() {
   local name=$1; shift
   local dir=$WORK/out-$name user sys rss cpu
@@ -73,31 +107,50 @@ run() {
   rm -rf "$dir"
 }
 
-# The tools take turns, so a busy moment of the machine or the file system hits all alike.
-cp "$DOC" "$WORK/src.pdf"
-for _ in $(seq 1 "$RUNS"); do
-  run burst "$BURST" "$WORK/src.pdf" burst
-  run qpdf qpdf --split-pages "$WORK/src.pdf" page.pdf
-  run pdftk pdftk "$WORK/src.pdf" burst
-done
-rm -f "$WORK/src.pdf"
+# The tools on one document, taking turns, so a busy moment of the machine or the file system hits
+# all alike.
+measure() {
+  local doc=$1 pages t
+  pages=$(qpdf --show-npages "$doc")
+  echo
+  echo "document: $doc, $pages pages, $(stat -c %s "$doc") bytes"
+  [ "$pages" -ge 700 ] || echo "note: fewer than 700 pages"
+  CPU=() USR=() SYS=() MEM=() BYTES=() FILES=()
+  cp "$doc" "$WORK/src.pdf"
+  for _ in $(seq 1 "$RUNS"); do
+    run burst "$BURST" "$WORK/src.pdf" burst
+    [ -z "$BASELINE" ] || run baseline "$BASELINE" "$WORK/src.pdf" burst
+    run qpdf qpdf --split-pages "$WORK/src.pdf" page.pdf
+    run pdftk pdftk "$WORK/src.pdf" burst
+  done
+  rm -f "$WORK/src.pdf"
 
-printf '\n%-16s %8s %8s %8s %10s %14s %7s\n' "best of $RUNS" "cpu s" "user s" "sys s" "peak MB" "output bytes" files
-for t in burst qpdf pdftk; do
-  printf '%-16s %8.2f %8.2f %8.2f %10.1f %14d %7d\n' "$t" "${CPU[$t]}" "${USR[$t]}" "${SYS[$t]}" \
-    "$(echo "${MEM[$t]} / 1024" | bc -l)" "${BYTES[$t]}" "${FILES[$t]}"
-done
-echo "(cpu = user + sys; most of sys is the file system creating ${PAGES} files, alike for all three)"
-[ "${FILES[burst]}" = "$PAGES" ] || echo "WRONG: pagerift-burst wrote ${FILES[burst]} files for $PAGES pages"
+  printf '\n%-16s %8s %8s %8s %10s %14s %7s\n' "best of $RUNS" "cpu s" "user s" "sys s" "peak MB" "output bytes" files
+  for t in "${TOOLS[@]}"; do
+    printf '%-16s %8.2f %8.2f %8.2f %10.1f %14d %7d\n' "$t" "${CPU[$t]}" "${USR[$t]}" "${SYS[$t]}" \
+      "$(echo "${MEM[$t]} / 1024" | bc -l)" "${BYTES[$t]}" "${FILES[$t]}"
+  done
+  echo "(cpu = user + sys; most of sys is the file system creating ${pages} files, alike for all)"
+  [ "${FILES[burst]}" = "$pages" ] || echo "WRONG: pagerift-burst wrote ${FILES[burst]} files for $pages pages"
 
-ratio() { echo "scale=3; $1 / $2" | bc -l | sed 's/^\./0./'; }
-verdict() { [ "$(echo "$1 <= $2" | bc -l)" = 1 ] && echo ok || echo MISSED; }
+  echo
+  printf '%-28s %8s %10s %s\n' "pagerift-burst vs" ratio goal verdict
+  [ -z "$BASELINE" ] || line "baseline: cpu" "${CPU[burst]}" "${CPU[baseline]}" 1.0
+  line "qpdf: cpu" "${CPU[burst]}" "${CPU[qpdf]}" 0.8
+  line "qpdf: output bytes" "${BYTES[burst]}" "${BYTES[qpdf]}" 1.0
+  line "qpdf: peak memory" "${MEM[burst]}" "${MEM[qpdf]}" 1.0
+  line "pdftk: cpu" "${CPU[burst]}" "${CPU[pdftk]}" 1.0
+  line "pdftk: output bytes" "${BYTES[burst]}" "${BYTES[pdftk]}" 1.0
+  line "pdftk: peak memory" "${MEM[burst]}" "${MEM[pdftk]}" 1.0
+}
+
+declare -A CPU USR SYS MEM BYTES FILES
+for doc in "${DOCS[@]}"; do measure "$doc"; done
+
 echo
-printf '%-28s %8s %10s %s\n' "pagerift-burst vs" ratio goal verdict
-line() { local r; r=$(ratio "$2" "$3"); printf '%-28s %8s %10s %s\n' "$1" "$r" "<= $4" "$(verdict "$r" "$4")"; }
-line "qpdf: cpu" "${CPU[burst]}" "${CPU[qpdf]}" 0.8
-line "qpdf: output bytes" "${BYTES[burst]}" "${BYTES[qpdf]}" 1.0
-line "qpdf: peak memory" "${MEM[burst]}" "${MEM[qpdf]}" 1.0
-line "pdftk: cpu" "${CPU[burst]}" "${CPU[pdftk]}" 1.0
-line "pdftk: output bytes" "${BYTES[burst]}" "${BYTES[pdftk]}" 1.0
-line "pdftk: peak memory" "${MEM[burst]}" "${MEM[pdftk]}" 1.0
+if [ -f "$STAGE/data/pdftk.exe" ] && command -v wine >/dev/null; then
+  echo "under wine: $STAGE/data/pdftk.exe"
+  "$ROOT/tools/bench-splitter-wine.sh" "$STAGE" "$WORK" "${DOCS[@]}"
+else
+  echo "under wine: skipped (no $STAGE/data/pdftk.exe or no wine)"
+fi

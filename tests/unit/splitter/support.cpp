@@ -66,7 +66,7 @@ void make_pdf(const fs::path& path, const Recipe& recipe) {
         auto page = parse_indirect(pdf, "<< /Type /Page /MediaBox [0 0 612 792] >>");
         std::string font = recipe.shared_fonts && n % 2 == 0 ? "/F2" : "/F1";
         page.replaceKey("/Contents", recipe.shared_content ? same_content : QPDFObjectHandle::newStream(
-            &pdf, "BT " + font + " 24 Tf 72 720 Td (Page " + std::to_string(n) + ") Tj ET\n"));
+            &pdf, "BT " + font + " 24 Tf 72 720 Td (" + recipe.title + "Page " + std::to_string(n) + ") Tj ET\n"));
         page.replaceKey("/Resources", recipe.shared_fonts || recipe.shared_content ? shared
             : QPDFObjectHandle::newDictionary({{"/Font", QPDFObjectHandle::newDictionary(
                   {{"/F1", shared.getKey("/Font").getKey("/F1")}})}}));
@@ -88,11 +88,20 @@ void make_pdf(const fs::path& path, const Recipe& recipe) {
 
     QPDFWriter writer(pdf, path.string().c_str());
     writer.setStaticID(true);
-    writer.setObjectStreamMode(recipe.object_streams ? qpdf_o_generate : qpdf_o_disable);
+    writer.setObjectStreamMode(recipe.object_streams && !recipe.no_id ? qpdf_o_generate : qpdf_o_disable);
     if (!recipe.user_password.empty() || !recipe.owner_password.empty())
         writer.setR6EncryptionParameters(recipe.user_password.c_str(), recipe.owner_password.c_str(), true, false,
                                          false, false, false, false, qpdf_r3p_none, true);
     writer.write();
+    if (recipe.no_id) {
+        // The trailer follows the table, so blanking the array keeps every offset right.
+        std::string bytes = read_file(path);
+        std::size_t id = bytes.find("/ID [", bytes.rfind("trailer"));
+        if (id == std::string::npos) throw std::runtime_error("no /ID in the trailer");
+        std::size_t length = bytes.find(']', id) + 1 - id;
+        bytes.replace(id, length, length, ' ');
+        write_file(path, bytes);
+    }
 }
 
 std::string read_file(const fs::path& path) {

@@ -29,6 +29,8 @@ struct Recipe {
     std::string user_password, owner_password;  // 256-bit encryption when either is set
     int big_page = 0;             // this page (from 1) also carries 200 KB of image data
     bool object_streams = true;   // false: a classic cross-reference table
+    std::string title;            // the text on page n is "(<title>Page n)"
+    bool no_id = false;           // a trailer without /ID (and a classic cross-reference table)
 };
 
 void make_pdf(const fs::path& path, const Recipe& recipe);

@@ -110,13 +110,34 @@ TEST(Splitter, SplitsAUnicodeNamedSourceIntoUnicodeNamedPages) {
     std::string page = read_file(out.path / (kStem + L"_pg_0003.pdf"));
     EXPECT_EQ(page.rfind("%%EOF"), page.size() - 6);
 
-    // Again with the source beside its pages, named relative to the current folder: the older
-    // pages are replaced and the source stays as it was.
+    // Again with the source beside its pages, named relative to the current folder: the new pages
+    // take a set of their own, and the older pages and the source stay as they were.
     std::ofstream(out.path / (kStem + L".pdf"), std::ios::binary) << tiny_pdf(2);
     run = burst(out.path, kStem + L".pdf");
     EXPECT_EQ(run.exit_code, 0u) << run.err;
-    EXPECT_EQ(out.names().size(), 4u);
+    EXPECT_EQ(out.names(), (std::vector<std::wstring>{kStem + L" (2)_pg_0001.pdf", kStem + L" (2)_pg_0002.pdf",
+                                                       kStem + L".pdf", kStem + L"_pg_0001.pdf",
+                                                       kStem + L"_pg_0002.pdf", kStem + L"_pg_0003.pdf"}));
+    EXPECT_EQ(read_file(out.path / (kStem + L"_pg_0003.pdf")), page);
     EXPECT_EQ(read_file(out.path / (kStem + L".pdf")), tiny_pdf(2));
+}
+
+// Names differing only in case are one file here, so such a name is taken; and two runs on the same
+// source write the same bytes.
+TEST(Splitter, ANameTakenInAnyCaseGivesANewSetOfTheSameBytes) {
+    Folder in, first, second;
+    std::ofstream(in.path / L"report.pdf", std::ios::binary) << tiny_pdf(3);
+    std::ofstream(second.path / L"REPORT_pg_0002.PDF", std::ios::binary) << "someone else's";
+    EXPECT_EQ(burst(first.path, (in.path / L"report.pdf").wstring()).exit_code, 0u);
+    Outcome run = burst(second.path, (in.path / L"report.pdf").wstring());
+    EXPECT_EQ(run.exit_code, 0u) << run.err;
+    EXPECT_EQ(second.names(), (std::vector<std::wstring>{L"REPORT_pg_0002.PDF", L"report (2)_pg_0001.pdf",
+                                                          L"report (2)_pg_0002.pdf", L"report (2)_pg_0003.pdf"}));
+    EXPECT_EQ(read_file(second.path / L"REPORT_pg_0002.PDF"), "someone else's");
+    for (int n = 1; n <= 3; ++n) {
+        std::wstring page = L"_pg_000" + std::to_wstring(n) + L".pdf";
+        EXPECT_EQ(read_file(second.path / (L"report (2)" + page)), read_file(first.path / (L"report" + page))) << n;
+    }
 }
 
 TEST(Splitter, AMissingSourceFailsWithOneUtf8LineAndNoFiles) {

@@ -1,0 +1,30 @@
+// Prunes the fonts and XObjects that pages share down to what each page's content uses.
+#pragma once
+
+#include <qpdf/QPDF.hh>
+
+#include <cstddef>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace pagerift::splitter {
+
+// The resource names a content stream uses: the last name before each operator that takes one.
+struct ResourceNames {
+    std::set<std::string> all;
+    std::map<std::string, std::set<std::string>> by_type;  // "/Font" -> {"/F1", ...}
+};
+
+// Reads the names from decoded content without building an object for every token. Returns false
+// when the content holds anything qpdf's parser would warn about or treat specially (inline images,
+// stray tokens, unbalanced brackets, odd dictionaries, "#" in names): such content is left to it.
+bool scan_resource_names(std::string_view content, ResourceNames& names);
+
+// What qpdf's QPDFPageDocumentHelper::removeUnreferencedResources does, to the same result, objects
+// and warnings; only the content streams are read with scan_resource_names where it can, and a
+// form XObject that many pages draw is read once.
+void remove_unreferenced_resources(QPDF& pdf);
+
+}  // namespace pagerift::splitter
