@@ -9,22 +9,19 @@
 
 #include <algorithm>
 
+#include "core/text.h"
+
 namespace pagerift::splitter::fs {
 namespace {
 
+// Windows' wchar_t is a UTF-16 code unit.
 std::wstring wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
+    const std::u16string utf16 = Utf8ToUtf16(utf8);
+    return std::wstring(utf16.begin(), utf16.end());
 }
 
 std::string utf8(const wchar_t* w, int len) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, w, len, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w, len, out.data(), n, nullptr, nullptr);
-    return out;
+    return Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(w), static_cast<size_t>(len)));
 }
 
 std::string last_error_text(DWORD code = GetLastError()) {

@@ -4,7 +4,7 @@ window from a real drag source, and the script watches from outside (/proc, xdot
 Pagerift spends while its splitter works, and how soon "Done" follows the splitter's end.
 Not a test: it prints figures beside their goals.
 
-    /usr/bin/python3 tools/bench-app.py [--pages N]      (default 800; PAGERIFT_STAGE picks the program)
+    /usr/bin/python3 tools/bench-app.py [--pages N]      (default 4000; PAGERIFT_STAGE picks the program)
 """
 import argparse
 import os
@@ -143,7 +143,7 @@ def table(rows):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--pages", type=int, default=800)
+    ap.add_argument("--pages", type=int, default=4000)
     opts = ap.parse_args()
     if opts.pages < 700:
         ap.error("the job benchmark wants at least 700 pages")

@@ -13,7 +13,7 @@ trap 'rm -rf "$TMP"' EXIT
 
 echo "bench: the splitter against qpdf --split-pages and pdftk burst"
 "$ROOT/tools/bench-splitter.sh" "$ROOT/build/host" | tee "$TMP/splitter.txt"
-echo "bench: Pagerift running a 800-page job under wine"
+echo "bench: Pagerift running a 4000-page job under wine"
 /usr/bin/python3 "$ROOT/tools/bench-app.py" | tee "$TMP/app.txt"
 echo "bench: start-up to window shown"
 /usr/bin/python3 "$ROOT/tools/bench_startup.py" | tee "$TMP/startup.txt"
