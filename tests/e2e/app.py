@@ -6,7 +6,7 @@ from pathlib import Path
 
 import dnd
 from crashes import report_for
-from harness import WaitTimeout, end_process, wait_until
+from harness import WaitTimeout, end_process, pixel_check, wait_until
 
 TITLE = "^Pagerift$"
 CLK_TCK = os.sysconf("SC_CLK_TCK")
@@ -162,7 +162,7 @@ class App:
         return self.display.pixel(*self.to_root(x, y), shot=shot)
 
     def wait_pixel(self, x, y, test, timeout=30, what=None):
-        check = test if callable(test) else (lambda rgb: tuple(rgb) == tuple(test))
+        check = pixel_check(test)
 
         def shown(rgb):
             if check(rgb):

@@ -41,6 +41,11 @@ def wait_until(condition, timeout, what, interval=0.1):
         time.sleep(interval)
 
 
+def pixel_check(test):
+    """`test` as a function of (r, g, b): it may already be one, or be the colour itself."""
+    return test if callable(test) else (lambda rgb: tuple(rgb) == tuple(test))
+
+
 def wait_for_file(path, timeout=60, what=None):
     path = Path(path)
     return wait_until(lambda: path.exists() and path, timeout, what or f"file {path}")
@@ -251,7 +256,7 @@ class XDisplay:
 
     def wait_pixel(self, x, y, test, timeout=30, what=None):
         """Waits until test((r, g, b)) holds at a root position; `test` may be an (r, g, b) tuple."""
-        check = test if callable(test) else (lambda rgb: tuple(rgb) == tuple(test))
+        check = pixel_check(test)
         seen = []
 
         def probe():
