@@ -65,6 +65,8 @@ Control Hotspot(ControlId id, float l, float t, float w, float h, const char* ti
 
 }  // namespace
 
+// One line of values a control, in creation order; kept as laid out by hand.
+// clang-format off
 Form MakeMainForm() {
   const Art& art = SkinArt();
   Form f{.Caption = "Pagerift", .Width = 8220, .Height = 5490};
@@ -117,6 +119,7 @@ Form MakeMainForm() {
   cs.push_back(Hotspot(imgExit, 7950, 90, 225, 225, "Exit"));
   return f;
 }
+// clang-format on
 
 const char* ControlName(ControlId id) {
 #define PAGERIFT_CONTROL_NAME(name) #name,

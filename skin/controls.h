@@ -12,11 +12,13 @@ namespace pagerift {
 
 // frmMain's controls, in the order the window creates them: the order of
 // their ids, and the order start-up walks them in.
-#define PAGERIFT_CONTROLS(X)                                                                   \
-  X(Timer3) X(Timer1) X(picDrag) X(lstFile) X(picButtonChannel) X(picButtonR) X(picButtonBR)    \
-  X(Timer2) X(txtPath) X(cmbChannel) X(cmbR) X(cmbBR) X(lblPb) X(lblPath) X(imgMin)            \
-  X(imgDragLight) X(imgDrag) X(imgBrowseDark) X(imgBrowseLight) X(imgBrowse) X(imgButtonLight) \
-  X(imgButton) X(imgPB) X(imgPBRight) X(imgPBLeft) X(imgHelp) X(imgExit)
+// clang-format off
+#define PAGERIFT_CONTROLS(X)                                                                 \
+  X(Timer3) X(Timer1) X(picDrag) X(lstFile) X(picButtonChannel) X(picButtonR) X(picButtonBR) \
+  X(Timer2) X(txtPath) X(cmbChannel) X(cmbR) X(cmbBR) X(lblPb) X(lblPath) X(imgMin)          \
+  X(imgDragLight) X(imgDrag) X(imgBrowseDark) X(imgBrowseLight) X(imgBrowse)                 \
+  X(imgButtonLight) X(imgButton) X(imgPB) X(imgPBRight) X(imgPBLeft) X(imgHelp) X(imgExit)
+// clang-format on
 
 #define PAGERIFT_CONTROL_ID(name) name,
 enum ControlId : std::uint8_t { PAGERIFT_CONTROLS(PAGERIFT_CONTROL_ID) };

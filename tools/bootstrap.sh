@@ -9,6 +9,8 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   libz-mingw-w64-dev nasm
   libqpdf-dev libgtest-dev googletest
+  # the house style (.clang-format), checked by the unit layer
+  clang-format-14 git
   # run and test
   wine wine64 xvfb xauth xdotool x11-utils imagemagick
   python3 python3-gi gir1.2-gtk-3.0 python3-pytest python3-pil python3-xlib
