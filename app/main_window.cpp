@@ -55,15 +55,16 @@ void MainWindow::DragOver(ControlId control, DragState state) {
   if (control == picDrag) DropZoneDragOver(form_, state);
 }
 
-unsigned MainWindow::Drop(ControlId control,
-                          const std::optional<std::vector<std::string>>& files) {
+unsigned MainWindow::Drop(ControlId control, const std::optional<std::vector<std::string>>& files) {
   if (control != picDrag) return kDropEffectNone;
   return DropZoneDrop(form_, ports_, files);
 }
 
 void MainWindow::Unload() { pagerift::Unload(ports_); }
 
-void MainWindow::TextChanged(ControlId control, const std::string& text) { form_[control].Text = text; }
+void MainWindow::TextChanged(ControlId control, const std::string& text) {
+  form_[control].Text = text;
+}
 
 void MainWindow::SelectionChanged(ControlId control, int index) {
   form_[control].SetListIndex(index);

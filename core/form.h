@@ -64,8 +64,8 @@ struct Control {
 
   std::string Text{};               // text box
   std::vector<std::string> List{};  // list box and combo items
-  int ListIndex = -1;              // combo selection, -1 for none
-  int TabIndex = -1;               // -1: takes no focus
+  int ListIndex = -1;               // combo selection, -1 for none
+  int TabIndex = -1;                // -1: takes no focus
 
   int Interval = 0;  // timers, milliseconds
 
@@ -84,7 +84,7 @@ struct Control {
 
 struct Form {
   std::string Caption;
-  float Width = 0, Height = 0;  // twips; the outer size equals the client area
+  float Width = 0, Height = 0;      // twips; the outer size equals the client area
   std::vector<Control> controls{};  // creation order: controls[id] has that id
   int32_t lngStep = 0;
 

@@ -29,7 +29,8 @@ void EncodeUtf8(char32_t c, std::string& out) {
   if (c < 0x80) return out.push_back(static_cast<char>(c));
   const int more = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
   out.push_back(static_cast<char>(((0xFF00 >> (more + 1)) & 0xFF) | (c >> (6 * more))));
-  for (int k = more - 1; k >= 0; --k) out.push_back(static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F)));
+  for (int k = more - 1; k >= 0; --k)
+    out.push_back(static_cast<char>(0x80 | ((c >> (6 * k)) & 0x3F)));
 }
 
 }  // namespace

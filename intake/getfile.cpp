@@ -26,7 +26,8 @@ std::string GetFile(Ports& ports, const std::string& title, const std::string& i
                     const std::string& filter, uint32_t flags) {
   OpenFileRequest request;
   request.title = title;
-  request.initialFolder = ResolveInitialFolder(initialFolder, ports.shell.ProgramFolder(), ports.fs);
+  request.initialFolder =
+      ResolveInitialFolder(initialFolder, ports.shell.ProgramFolder(), ports.fs);
   request.filter = ConvertFilter(filter);
   request.flags = flags;
   return ports.dialogs.OpenFile(request);

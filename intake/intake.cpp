@@ -25,8 +25,8 @@ void DropZoneClick(Form& form, Ports& ports) {
   // No multi-select and no must-exist: one path at most, and a typed name
   // comes back as typed. The current folder must stay put, as the splitter
   // writes its pages there.
-  const std::string path = GetFile(ports, "Open Files", "", "PDF Files(*.PDF)|*.pdf",
-                                   kOfnLongNames | kOfnNoChangeDir);
+  const std::string path =
+      GetFile(ports, "Open Files", "", "PDF Files(*.PDF)|*.pdf", kOfnLongNames | kOfnNoChangeDir);
   if (path.empty()) return;
   Queue(form).push_back(path);
   ArmStart(form, ports);

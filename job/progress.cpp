@@ -48,7 +48,8 @@ void ProgressFullLayout(Form& form) {
   PlaceFillAfterLeftCap(form);
   const double left = form[imgPBLeft].Left;
   // The fill reaches a few twips into the right cap so no gap shows.
-  form[imgPB].SetWidth(static_cast<float>(double{right.Left} - left - right.Width + kFullFillExtra));
+  form[imgPB].SetWidth(
+      static_cast<float>(double{right.Left} - left - right.Width + kFullFillExtra));
 }
 
 }  // namespace pagerift

@@ -40,26 +40,54 @@ Control Timer(ControlId id, int interval) {
 
 // The option lists and their buttons sit in a row below the visible area.
 Control OptionButton(ControlId id, float left, const char* tip, int tab) {
-  return {.id = id, .kind = ControlKind::PictureBox, .Left = left, .Top = 9915, .Width = 285,
-          .Height = 285, .Visible = false, .ToolTipText = tip, .hasFont = true,
-          .FontSize = kFontSize, .Picture = SkinArt().button, .TabIndex = tab};
+  return {.id = id,
+          .kind = ControlKind::PictureBox,
+          .Left = left,
+          .Top = 9915,
+          .Width = 285,
+          .Height = 285,
+          .Visible = false,
+          .ToolTipText = tip,
+          .hasFont = true,
+          .FontSize = kFontSize,
+          .Picture = SkinArt().button,
+          .TabIndex = tab};
 }
 
 Control Combo(ControlId id, float left, float width, std::vector<std::string> items,
               const char* tip, int tab) {
-  return {.id = id, .kind = ControlKind::ComboBox, .Left = left, .Top = 9915, .Width = width,
-          .Height = 330, .Visible = false, .ToolTipText = tip, .hasFont = true,
-          .FontSize = kFontSize, .List = std::move(items), .TabIndex = tab};
+  return {.id = id,
+          .kind = ControlKind::ComboBox,
+          .Left = left,
+          .Top = 9915,
+          .Width = width,
+          .Height = 330,
+          .Visible = false,
+          .ToolTipText = tip,
+          .hasFont = true,
+          .FontSize = kFontSize,
+          .List = std::move(items),
+          .TabIndex = tab};
 }
 
 // A hidden image that only holds a picture for others to show.
 Control Holder(ControlId id, float l, float t, float w, float h, PicturePtr pic) {
-  return {.id = id, .Left = l, .Top = t, .Width = w, .Height = h, .Visible = false,
+  return {.id = id,
+          .Left = l,
+          .Top = t,
+          .Width = w,
+          .Height = h,
+          .Visible = false,
           .Picture = std::move(pic)};
 }
 
 Control Hotspot(ControlId id, float l, float t, float w, float h, const char* tip) {
-  return {.id = id, .Left = l, .Top = t, .Width = w, .Height = h, .ToolTipText = tip,
+  return {.id = id,
+          .Left = l,
+          .Top = t,
+          .Width = w,
+          .Height = h,
+          .ToolTipText = tip,
           .handPointer = true};
 }
 

@@ -24,19 +24,19 @@ namespace {
 
 // Thrown to stop a write once the page file cannot take more bytes.
 struct WriteFailed : std::runtime_error {
-    using std::runtime_error::runtime_error;
+  using std::runtime_error::runtime_error;
 };
 
 struct Failure {
-    int code;
-    std::string message;
+  int code;
+  std::string message;
 };
 
 std::string one_line(std::string text) {
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    std::replace(text.begin(), text.end(), '\r', ' ');
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    return text;
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  std::replace(text.begin(), text.end(), '\r', ' ');
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
 }
 
 std::string quoted(const std::string& name) { return "\"" + name + "\""; }
@@ -46,195 +46,203 @@ std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 // Remembers why it stopped, so that a full disk is reported as a write failure and not as a
 // damaged source.
 class PageSink : public Pipeline {
-public:
-    PageSink() : Pipeline("page file", nullptr) {}
-    ~PageSink() override {
-        std::string ignored;
-        if (file_ != fs::kNoHandle) fs::close(file_, ignored);
+ public:
+  PageSink() : Pipeline("page file", nullptr) {}
+  ~PageSink() override {
+    std::string ignored;
+    if (file_ != fs::kNoHandle) fs::close(file_, ignored);
+  }
+  // Takes the next page's file; the buffer stays allocated from page to page.
+  void start(fs::Handle file) {
+    file_ = file;
+    buffer_.clear();
+  }
+  void write(unsigned char const* data, size_t len) override {
+    if (buffer_.size() + len > kBufferLimit) {
+      flush();
+      if (len > kBufferLimit) return put(reinterpret_cast<const char*>(data), len);
     }
-    // Takes the next page's file; the buffer stays allocated from page to page.
-    void start(fs::Handle file) {
-        file_ = file;
-        buffer_.clear();
-    }
-    void write(unsigned char const* data, size_t len) override {
-        if (buffer_.size() + len > kBufferLimit) {
-            flush();
-            if (len > kBufferLimit) return put(reinterpret_cast<const char*>(data), len);
-        }
-        buffer_.append(reinterpret_cast<const char*>(data), len);
-    }
-    // Writes what is left and closes the file.
-    void finish() override {
-        flush();
-        fs::Handle file = std::exchange(file_, fs::kNoHandle);
-        if (!fs::close(file, error_)) fail();
-    }
-    bool failed() const { return failed_; }
+    buffer_.append(reinterpret_cast<const char*>(data), len);
+  }
+  // Writes what is left and closes the file.
+  void finish() override {
+    flush();
+    fs::Handle file = std::exchange(file_, fs::kNoHandle);
+    if (!fs::close(file, error_)) fail();
+  }
+  bool failed() const { return failed_; }
 
-private:
-    static constexpr std::size_t kBufferLimit = 4u << 20;
-    void flush() {
-        put(buffer_.data(), buffer_.size());
-        buffer_.clear();
-    }
-    void put(const char* data, std::size_t len) {
-        if (failed_ || !fs::write_all(file_, data, len, error_)) fail();
-    }
-    [[noreturn]] void fail() {
-        failed_ = true;
-        throw WriteFailed(error_);
-    }
-    fs::Handle file_ = fs::kNoHandle;
-    std::string buffer_, error_;
-    bool failed_ = false;
+ private:
+  static constexpr std::size_t kBufferLimit = 4u << 20;
+  void flush() {
+    put(buffer_.data(), buffer_.size());
+    buffer_.clear();
+  }
+  void put(const char* data, std::size_t len) {
+    if (failed_ || !fs::write_all(file_, data, len, error_)) fail();
+  }
+  [[noreturn]] void fail() {
+    failed_ = true;
+    throw WriteFailed(error_);
+  }
+  fs::Handle file_ = fs::kNoHandle;
+  std::string buffer_, error_;
+  bool failed_ = false;
 };
 
 void collect_warnings(QPDF& pdf, std::vector<std::string>& into) {
-    for (auto& w : pdf.getWarnings()) {
-        std::string line = one_line(w.what());
-        if (std::find(into.begin(), into.end(), line) == into.end()) into.push_back(line);
-    }
+  for (auto& w : pdf.getWarnings()) {
+    std::string line = one_line(w.what());
+    if (std::find(into.begin(), into.end(), line) == into.end()) into.push_back(line);
+  }
 }
 
 bool has_pdf_header(FILE* f) {
-    char head[1024];
-    size_t n = std::fread(head, 1, sizeof head, f);
-    std::rewind(f);
-    return std::search(head, head + n, "%PDF-", "%PDF-" + 5) != head + n;
+  char head[1024];
+  size_t n = std::fread(head, 1, sizeof head, f);
+  std::rewind(f);
+  return std::search(head, head + n, "%PDF-", "%PDF-" + 5) != head + n;
 }
 
-// What every page file's /ID is derived from: the source's own /ID, or a digest of its bytes when it
-// has none. The same source gives the same page files on every run and from both builds.
+// What every page file's /ID is derived from: the source's own /ID, or a digest of its bytes when
+// it has none. The same source gives the same page files on every run and from both builds.
 std::string id_seed(QPDF& pdf, FILE* file) {
-    std::string seed = "id";
-    QPDFObjectHandle id = pdf.getTrailer().getKey("/ID");
-    if (id.isArray())
-        for (auto& part : id.aitems())
-            if (part.isString()) seed.append(" <").append(QUtil::hex_encode(part.getStringValue())).append(">");
-    if (seed.size() > 2) return seed;
-    Md5 digest;
-    std::vector<char> block(1 << 16);
-    std::rewind(file);
-    while (std::size_t n = std::fread(block.data(), 1, block.size(), file)) digest.add({block.data(), n});
-    if (std::ferror(file)) throw Failure{kCannotRead, "cannot read " + quoted(fs::file_name(pdf.getFilename()))};
-    return std::string("md5 ").append(QUtil::hex_encode(digest.finish()));
+  std::string seed = "id";
+  QPDFObjectHandle id = pdf.getTrailer().getKey("/ID");
+  if (id.isArray())
+    for (auto& part : id.aitems())
+      if (part.isString())
+        seed.append(" <").append(QUtil::hex_encode(part.getStringValue())).append(">");
+  if (seed.size() > 2) return seed;
+  Md5 digest;
+  std::vector<char> block(1 << 16);
+  std::rewind(file);
+  while (std::size_t n = std::fread(block.data(), 1, block.size(), file))
+    digest.add({block.data(), n});
+  if (std::ferror(file))
+    throw Failure{kCannotRead, "cannot read " + quoted(fs::file_name(pdf.getFilename()))};
+  return std::string("md5 ").append(QUtil::hex_encode(digest.finish()));
 }
 
 class Burster {
-public:
-    Burster(const std::string& source, const std::string& out_dir)
-        : source_(source), name_(fs::file_name(source)), out_dir_(out_dir) {}
+ public:
+  Burster(const std::string& source, const std::string& out_dir)
+      : source_(source), name_(fs::file_name(source)), out_dir_(out_dir) {}
 
-    BurstResult run() {
-        BurstResult result;
-        try {
-            open_source();
-            name_pages();
-            write_pages();
-            if (std::string error; !set_->commit(error)) throw Failure{kCannotWrite, error};
-            result.pages = pages_.size();
-            collect_warnings(in_, warnings_);
-            result.warnings = std::move(warnings_);
-        } catch (Failure& f) {
-            result.code = f.code;
-            result.error = one_line(f.message);
-        } catch (std::bad_alloc&) {
-            result.code = kInternal;
-            result.error = "out of memory while splitting " + quoted(name_);
-        } catch (std::exception& e) {
-            result.code = kInternal;
-            result.error = one_line("unexpected fault while splitting " + quoted(name_) + ": " + e.what());
-        }
-        return result;
+  BurstResult run() {
+    BurstResult result;
+    try {
+      open_source();
+      name_pages();
+      write_pages();
+      if (std::string error; !set_->commit(error)) throw Failure{kCannotWrite, error};
+      result.pages = pages_.size();
+      collect_warnings(in_, warnings_);
+      result.warnings = std::move(warnings_);
+    } catch (Failure& f) {
+      result.code = f.code;
+      result.error = one_line(f.message);
+    } catch (std::bad_alloc&) {
+      result.code = kInternal;
+      result.error = "out of memory while splitting " + quoted(name_);
+    } catch (std::exception& e) {
+      result.code = kInternal;
+      result.error =
+          one_line("unexpected fault while splitting " + quoted(name_) + ": " + e.what());
     }
+    return result;
+  }
 
-private:
-    void open_source() {
-        std::string why;
-        switch (fs::kind_of(source_, &why)) {
-        case fs::Kind::missing: throw Failure{kCannotRead, "cannot find " + quoted(source_)};
-        case fs::Kind::directory: throw Failure{kCannotRead, quoted(source_) + " is a folder, not a PDF file"};
-        case fs::Kind::other:
-            throw Failure{kCannotRead, "cannot read " + quoted(source_) + (why.empty() ? "" : ": " + why)};
-        case fs::Kind::file: break;
-        }
-        file_.reset(fs::open_read(source_, why));
-        if (!file_) throw Failure{kCannotRead, "cannot open " + quoted(source_) + ": " + why};
-        // Without a header qpdf may still find pages; if it does not, that was no PDF at all.
-        bool header = has_pdf_header(file_.get());
-        in_.setSuppressWarnings(true);
-        try {
-            in_.processInputSource(std::make_shared<CachedFileSource>(name_, file_.get()));
-            pages_ = in_.getAllPages();
-        } catch (QPDFExc& e) {
-            if (e.getErrorCode() == qpdf_e_password)
-                throw Failure{kPassword, quoted(name_) + " is protected by a password"};
-            if (!header) throw Failure{kNotPdf, quoted(name_) + " is not a PDF file"};
-            throw Failure{kNotPdf, quoted(name_) + " is damaged beyond repair: " + e.getMessageDetail()};
-        } catch (std::bad_alloc&) {
-            throw;
-        } catch (std::exception& e) {
-            if (!header) throw Failure{kNotPdf, quoted(name_) + " is not a PDF file"};
-            throw Failure{kNotPdf, quoted(name_) + " is damaged beyond repair: " + e.what()};
-        }
-        if (pages_.empty()) throw Failure{kNotPdf, quoted(name_) + " has no pages"};
+ private:
+  void open_source() {
+    std::string why;
+    switch (fs::kind_of(source_, &why)) {
+      case fs::Kind::missing: throw Failure{kCannotRead, "cannot find " + quoted(source_)};
+      case fs::Kind::directory:
+        throw Failure{kCannotRead, quoted(source_) + " is a folder, not a PDF file"};
+      case fs::Kind::other:
+        throw Failure{kCannotRead,
+                      "cannot read " + quoted(source_) + (why.empty() ? "" : ": " + why)};
+      case fs::Kind::file: break;
     }
-
-    // Before any work is done, so that a folder that cannot be read fails the run at once.
-    void name_pages() {
-        set_.emplace(out_dir_, output_stem(source_), pages_.size());
-        if (std::string error; !set_->choose_names(error)) throw Failure{kCannotWrite, error};
+    file_.reset(fs::open_read(source_, why));
+    if (!file_) throw Failure{kCannotRead, "cannot open " + quoted(source_) + ": " + why};
+    // Without a header qpdf may still find pages; if it does not, that was no PDF at all.
+    bool header = has_pdf_header(file_.get());
+    in_.setSuppressWarnings(true);
+    try {
+      in_.processInputSource(std::make_shared<CachedFileSource>(name_, file_.get()));
+      pages_ = in_.getAllPages();
+    } catch (QPDFExc& e) {
+      if (e.getErrorCode() == qpdf_e_password)
+        throw Failure{kPassword, quoted(name_) + " is protected by a password"};
+      if (!header) throw Failure{kNotPdf, quoted(name_) + " is not a PDF file"};
+      throw Failure{kNotPdf, quoted(name_) + " is damaged beyond repair: " + e.getMessageDetail()};
+    } catch (std::bad_alloc&) {
+      throw;
+    } catch (std::exception& e) {
+      if (!header) throw Failure{kNotPdf, quoted(name_) + " is not a PDF file"};
+      throw Failure{kNotPdf, quoted(name_) + " is damaged beyond repair: " + e.what()};
     }
+    if (pages_.empty()) throw Failure{kNotPdf, quoted(name_) + " has no pages"};
+  }
 
-    void write_pages() {
-        std::optional<PageWriter> writer;
-        try {
-            writer.emplace(in_, id_seed(in_, file_.get()));
-        } catch (Failure&) {
-            throw;
-        } catch (std::bad_alloc&) {
-            throw;
-        } catch (std::exception& e) {
-            throw Failure{kNotPdf, quoted(name_) + " is damaged beyond repair: " + e.what()};
-        }
-        PageSink sink;
-        for (std::size_t i = 0; i < pages_.size(); ++i) write_page(*writer, sink, i);
+  // Before any work is done, so that a folder that cannot be read fails the run at once.
+  void name_pages() {
+    set_.emplace(out_dir_, output_stem(source_), pages_.size());
+    if (std::string error; !set_->choose_names(error)) throw Failure{kCannotWrite, error};
+  }
+
+  void write_pages() {
+    std::optional<PageWriter> writer;
+    try {
+      writer.emplace(in_, id_seed(in_, file_.get()));
+    } catch (Failure&) {
+      throw;
+    } catch (std::bad_alloc&) {
+      throw;
+    } catch (std::exception& e) {
+      throw Failure{kNotPdf, quoted(name_) + " is damaged beyond repair: " + e.what()};
     }
+    PageSink sink;
+    for (std::size_t i = 0; i < pages_.size(); ++i) write_page(*writer, sink, i);
+  }
 
-    void write_page(PageWriter& writer, PageSink& sink, std::size_t i) {
-        std::string error;
-        fs::Handle file = set_->create_temp(error);
-        if (file == fs::kNoHandle) throw Failure{kCannotWrite, "cannot write in the output folder: " + error};
-        sink.start(file);
-        try {
-            writer.write(i, sink);
-        } catch (std::bad_alloc&) {
-            throw;
-        } catch (std::exception& e) {
-            if (sink.failed())
-                throw Failure{kCannotWrite, "cannot write page " + std::to_string(i + 1) + ": " + e.what()};
-            throw Failure{kNotPdf, quoted(name_) + " is damaged beyond repair at page " +
-                                       std::to_string(i + 1) + ": " + e.what()};
-        }
+  void write_page(PageWriter& writer, PageSink& sink, std::size_t i) {
+    std::string error;
+    fs::Handle file = set_->create_temp(error);
+    if (file == fs::kNoHandle)
+      throw Failure{kCannotWrite, "cannot write in the output folder: " + error};
+    sink.start(file);
+    try {
+      writer.write(i, sink);
+    } catch (std::bad_alloc&) {
+      throw;
+    } catch (std::exception& e) {
+      if (sink.failed())
+        throw Failure{kCannotWrite, "cannot write page " + std::to_string(i + 1) + ": " + e.what()};
+      throw Failure{kNotPdf, quoted(name_) + " is damaged beyond repair at page " +
+                                 std::to_string(i + 1) + ": " + e.what()};
     }
+  }
 
-    struct FileCloser {
-        void operator()(FILE* f) const { std::fclose(f); }
-    };
+  struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+  };
 
-    std::string source_, name_, out_dir_;
-    std::optional<PageSet> set_;  // before file_ and in_, so temporary files go after the source is closed
-    std::unique_ptr<FILE, FileCloser> file_;  // read lazily by in_, so it outlives it
-    QPDF in_;
-    std::vector<QPDFObjectHandle> pages_;
-    std::vector<std::string> warnings_;
+  std::string source_, name_, out_dir_;
+  std::optional<PageSet>
+      set_;  // before file_ and in_, so temporary files go after the source is closed
+  std::unique_ptr<FILE, FileCloser> file_;  // read lazily by in_, so it outlives it
+  QPDF in_;
+  std::vector<QPDFObjectHandle> pages_;
+  std::vector<std::string> warnings_;
 };
 
 }  // namespace
 
 BurstResult burst(const std::string& source, const std::string& out_dir) {
-    return Burster(source, out_dir).run();
+  return Burster(source, out_dir).run();
 }
 
 }  // namespace pagerift::splitter

@@ -11,22 +11,22 @@
 namespace pagerift::splitter {
 
 class Md5 {
-public:
-    Md5() : impl_(QPDFCryptoProvider::getImpl()) { impl_->MD5_init(); }
-    Md5& add(std::string_view bytes) {
-        impl_->MD5_update(reinterpret_cast<unsigned char const*>(bytes.data()), bytes.size());
-        return *this;
-    }
-    // The 16 bytes of the digest; the object is done with after this.
-    std::string finish() {
-        QPDFCryptoImpl::MD5_Digest digest;
-        impl_->MD5_finalize();
-        impl_->MD5_digest(digest);
-        return std::string(reinterpret_cast<char*>(digest), sizeof digest);
-    }
+ public:
+  Md5() : impl_(QPDFCryptoProvider::getImpl()) { impl_->MD5_init(); }
+  Md5& add(std::string_view bytes) {
+    impl_->MD5_update(reinterpret_cast<unsigned char const*>(bytes.data()), bytes.size());
+    return *this;
+  }
+  // The 16 bytes of the digest; the object is done with after this.
+  std::string finish() {
+    QPDFCryptoImpl::MD5_Digest digest;
+    impl_->MD5_finalize();
+    impl_->MD5_digest(digest);
+    return std::string(reinterpret_cast<char*>(digest), sizeof digest);
+  }
 
-private:
-    std::shared_ptr<QPDFCryptoImpl> impl_;
+ private:
+  std::shared_ptr<QPDFCryptoImpl> impl_;
 };
 
 }  // namespace pagerift::splitter

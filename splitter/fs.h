@@ -24,7 +24,8 @@ using Handle = std::intptr_t;
 inline constexpr Handle kNoHandle = -1;
 
 // Creates a file that must not exist yet (so nothing is ever clobbered by a temporary file).
-// Returns kNoHandle with `exists` set when the name is taken, or with `error` set on other failures.
+// Returns kNoHandle with `exists` set when the name is taken, or with `error` set on other
+// failures.
 Handle create_new(const std::string& path, bool& exists, std::string& error);
 // Writes all of `data`, in as few calls as the system allows.
 bool write_all(Handle file, const char* data, std::size_t size, std::string& error);

@@ -11,31 +11,31 @@ namespace {
 constexpr std::size_t kMaxWarningLines = 20;
 
 int run(const std::vector<std::string>& args) {
-    using namespace pagerift::splitter;
-    if (args.size() != 2 || args[0].empty() || args[1] != "burst") {
-        fs::error_line("usage: pdftk \"<source.pdf>\" burst");
-        return kUsage;
-    }
-    BurstResult result = burst(args[0]);
-    if (result.code != kOk) {
-        fs::error_line("pdftk: " + result.error);
-        return result.code;
-    }
-    for (std::size_t i = 0; i < result.warnings.size() && i < kMaxWarningLines; ++i)
-        fs::error_line("pdftk: warning: " + result.warnings[i]);
-    if (result.warnings.size() > kMaxWarningLines)
-        fs::error_line("pdftk: warning: " + std::to_string(result.warnings.size() - kMaxWarningLines) +
-                       " more warnings");
-    return kOk;
+  using namespace pagerift::splitter;
+  if (args.size() != 2 || args[0].empty() || args[1] != "burst") {
+    fs::error_line("usage: pdftk \"<source.pdf>\" burst");
+    return kUsage;
+  }
+  BurstResult result = burst(args[0]);
+  if (result.code != kOk) {
+    fs::error_line("pdftk: " + result.error);
+    return result.code;
+  }
+  for (std::size_t i = 0; i < result.warnings.size() && i < kMaxWarningLines; ++i)
+    fs::error_line("pdftk: warning: " + result.warnings[i]);
+  if (result.warnings.size() > kMaxWarningLines)
+    fs::error_line("pdftk: warning: " + std::to_string(result.warnings.size() - kMaxWarningLines) +
+                   " more warnings");
+  return kOk;
 }
 
 }  // namespace
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i) args.push_back(pagerift::splitter::fs::utf8_from_wide(argv[i]));
-    return run(args);
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(pagerift::splitter::fs::utf8_from_wide(argv[i]));
+  return run(args);
 }
 #else
 int main(int argc, char** argv) { return run(std::vector<std::string>(argv + 1, argv + argc)); }

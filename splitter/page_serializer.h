@@ -18,23 +18,24 @@ namespace pagerift::splitter {
 // cross-reference stream. Nothing is copied into a second document and nothing is serialised
 // twice, which is what makes this fast; the source is not changed.
 class PageSerializer {
-public:
-    PageSerializer();
-    ~PageSerializer();
-    PageSerializer(const PageSerializer&) = delete;
-    PageSerializer& operator=(const PageSerializer&) = delete;
+ public:
+  PageSerializer();
+  ~PageSerializer();
+  PageSerializer(const PageSerializer&) = delete;
+  PageSerializer& operator=(const PageSerializer&) = delete;
 
-    // `catalog` is a direct dictionary without /Pages; `info` is null or the information
-    // dictionary. The file's /ID is a digest of `id_seed` and the file's own bytes, so equal
-    // input gives equal files and different pages never share an /ID. Throws when the source's
-    // data cannot be read; `out` may throw when it cannot take the bytes.
-    void write(const std::set<QPDFObjGen>& outside, QPDFObjectHandle page, QPDFObjectHandle catalog,
-               QPDFObjectHandle info, const std::string& version, const std::string& id_seed, Pipeline& out);
+  // `catalog` is a direct dictionary without /Pages; `info` is null or the information
+  // dictionary. The file's /ID is a digest of `id_seed` and the file's own bytes, so equal
+  // input gives equal files and different pages never share an /ID. Throws when the source's
+  // data cannot be read; `out` may throw when it cannot take the bytes.
+  void write(const std::set<QPDFObjGen>& outside, QPDFObjectHandle page, QPDFObjectHandle catalog,
+             QPDFObjectHandle info, const std::string& version, const std::string& id_seed,
+             Pipeline& out);
 
-    struct Scratch;  // buffers and compressor state kept from one page to the next
+  struct Scratch;  // buffers and compressor state kept from one page to the next
 
-private:
-    std::unique_ptr<Scratch> scratch_;
+ private:
+  std::unique_ptr<Scratch> scratch_;
 };
 
 }  // namespace pagerift::splitter

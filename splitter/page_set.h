@@ -24,32 +24,34 @@ std::string set_stem(std::string_view stem, std::size_t n);
 // temporary names and put in place only when all are done, under the first set of names of which
 // none exists yet: a set never mixes two bursts and no file is ever replaced.
 class PageSet {
-public:
-    PageSet(std::string dir, std::string stem, std::size_t pages);
-    ~PageSet();  // removes the temporary files that were not put in place
-    PageSet(const PageSet&) = delete;
-    PageSet& operator=(const PageSet&) = delete;
+ public:
+  PageSet(std::string dir, std::string stem, std::size_t pages);
+  ~PageSet();  // removes the temporary files that were not put in place
+  PageSet(const PageSet&) = delete;
+  PageSet& operator=(const PageSet&) = delete;
 
-    // Picks the first set, from the n-th on, whose names are all free. False with `error` when the
-    // folder cannot be read or every set is taken.
-    bool choose_names(std::string& error, std::size_t from = 1);
-    const std::vector<std::string>& names() const { return names_; }
+  // Picks the first set, from the n-th on, whose names are all free. False with `error` when the
+  // folder cannot be read or every set is taken.
+  bool choose_names(std::string& error, std::size_t from = 1);
+  const std::vector<std::string>& names() const { return names_; }
 
-    // Creates the temporary file of the next page; pages come in order.
-    fs::Handle create_temp(std::string& error);
+  // Creates the temporary file of the next page; pages come in order.
+  fs::Handle create_temp(std::string& error);
 
-    // Renames every temporary file to its page name. A name taken since choose_names() is never
-    // replaced: the pages already renamed go back and the set moves on to the next free one.
-    // False when the pages cannot be put in place; then none is left under a page name.
-    bool commit(std::string& error);
+  // Renames every temporary file to its page name. A name taken since choose_names() is never
+  // replaced: the pages already renamed go back and the set moves on to the next free one.
+  // False when the pages cannot be put in place; then none is left under a page name.
+  bool commit(std::string& error);
 
-private:
-    std::string path(const std::string& name) const { return dir_.empty() ? name : dir_ + "/" + name; }
-    bool take_back(std::size_t placed);
+ private:
+  std::string path(const std::string& name) const {
+    return dir_.empty() ? name : dir_ + "/" + name;
+  }
+  bool take_back(std::size_t placed);
 
-    std::string dir_, stem_;
-    std::size_t pages_, set_ = 0;
-    std::vector<std::string> names_, temps_;
+  std::string dir_, stem_;
+  std::size_t pages_, set_ = 0;
+  std::vector<std::string> names_, temps_;
 };
 
 }  // namespace pagerift::splitter

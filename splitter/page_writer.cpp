@@ -19,105 +19,107 @@ namespace {
 // Pruning parses every content stream, so it is only worth it where pages share resources and
 // would otherwise each carry everything. This is the test qpdf's own page splitting uses.
 bool has_shared_resources(QPDF& pdf) {
-    std::set<QPDFObjGen> resources_seen, nodes_seen;
-    std::list<QPDFObjectHandle> queue{pdf.getRoot().getKey("/Pages")};
-    while (!queue.empty()) {
-        QPDFObjectHandle node = queue.front();
-        queue.pop_front();
-        if (!nodes_seen.insert(node.getObjGen()).second) continue;
-        QPDFObjectHandle dict = node.isStream() ? node.getDict() : node;
-        QPDFObjectHandle kids = dict.getKey("/Kids");
-        if (kids.isArray()) {
-            if (dict.hasKey("/Resources")) return true;
-            for (auto& kid : kids.aitems()) queue.push_back(kid);
-            continue;
-        }
-        QPDFObjectHandle resources = dict.getKey("/Resources");
-        if (resources.isIndirect() && !resources_seen.insert(resources.getObjGen()).second) return true;
-        QPDFObjectHandle xobject =
-            resources.isDictionary() ? resources.getKey("/XObject") : QPDFObjectHandle::newNull();
-        if (xobject.isIndirect() && !resources_seen.insert(xobject.getObjGen()).second) return true;
-        if (xobject.isDictionary())
-            for (auto& item : xobject.ditems())
-                if (item.second.isFormXObject()) queue.push_back(item.second);
+  std::set<QPDFObjGen> resources_seen, nodes_seen;
+  std::list<QPDFObjectHandle> queue{pdf.getRoot().getKey("/Pages")};
+  while (!queue.empty()) {
+    QPDFObjectHandle node = queue.front();
+    queue.pop_front();
+    if (!nodes_seen.insert(node.getObjGen()).second) continue;
+    QPDFObjectHandle dict = node.isStream() ? node.getDict() : node;
+    QPDFObjectHandle kids = dict.getKey("/Kids");
+    if (kids.isArray()) {
+      if (dict.hasKey("/Resources")) return true;
+      for (auto& kid : kids.aitems()) queue.push_back(kid);
+      continue;
     }
-    return false;
+    QPDFObjectHandle resources = dict.getKey("/Resources");
+    if (resources.isIndirect() && !resources_seen.insert(resources.getObjGen()).second) return true;
+    QPDFObjectHandle xobject =
+        resources.isDictionary() ? resources.getKey("/XObject") : QPDFObjectHandle::newNull();
+    if (xobject.isIndirect() && !resources_seen.insert(xobject.getObjGen()).second) return true;
+    if (xobject.isDictionary())
+      for (auto& item : xobject.ditems())
+        if (item.second.isFormXObject()) queue.push_back(item.second);
+  }
+  return false;
 }
 
 }  // namespace
 
 PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
     : pdf_(pdf), labels_(pdf), forms_(pdf), id_seed_(std::move(id_seed)) {
-    QPDFPageDocumentHelper pages(pdf_);
-    pages.pushInheritedAttributesToPage();
-    try {
-        if (has_shared_resources(pdf_)) remove_unreferenced_resources(pdf_);
-    } catch (std::bad_alloc&) {
-        throw;
-    } catch (std::exception& e) {
-        pdf_.warn(QPDFExc(qpdf_e_damaged_pdf, pdf_.getFilename(), "", 0,
-                          std::string("unused resources are kept: ") + e.what()));
-    }
-    pages_ = pdf_.getAllPages();
-    for (auto& page : pages_) outside_.insert(page.getObjGen());
-    std::list<QPDFObjectHandle> nodes{pdf_.getRoot().getKey("/Pages")};
-    while (!nodes.empty()) {
-        QPDFObjectHandle node = nodes.front();
-        nodes.pop_front();
-        if (!node.isDictionary() || !node.isIndirect() || !outside_.insert(node.getObjGen()).second) continue;
-        if (QPDFObjectHandle kids = node.getKey("/Kids"); kids.isArray())
-            for (auto& kid : kids.aitems()) nodes.push_back(kid);
-    }
-    QPDFObjectHandle root = pdf_.getRoot();
-    acroform_ = root.getKey("/AcroForm");
-    extensions_ = root.getKey("/Extensions");
-    info_ = pdf_.getTrailer().getKey("/Info");
-    // Object streams need 1.5.
-    version_ = pdf_.getPDFVersion();
-    int major = 1, minor = 0;
-    if (std::sscanf(version_.c_str(), "%d.%d", &major, &minor) != 2 || (major == 1 && minor < 5) || major < 1)
-        version_ = "1.5";
+  QPDFPageDocumentHelper pages(pdf_);
+  pages.pushInheritedAttributesToPage();
+  try {
+    if (has_shared_resources(pdf_)) remove_unreferenced_resources(pdf_);
+  } catch (std::bad_alloc&) {
+    throw;
+  } catch (std::exception& e) {
+    pdf_.warn(QPDFExc(qpdf_e_damaged_pdf, pdf_.getFilename(), "", 0,
+                      std::string("unused resources are kept: ") + e.what()));
+  }
+  pages_ = pdf_.getAllPages();
+  for (auto& page : pages_) outside_.insert(page.getObjGen());
+  std::list<QPDFObjectHandle> nodes{pdf_.getRoot().getKey("/Pages")};
+  while (!nodes.empty()) {
+    QPDFObjectHandle node = nodes.front();
+    nodes.pop_front();
+    if (!node.isDictionary() || !node.isIndirect() || !outside_.insert(node.getObjGen()).second)
+      continue;
+    if (QPDFObjectHandle kids = node.getKey("/Kids"); kids.isArray())
+      for (auto& kid : kids.aitems()) nodes.push_back(kid);
+  }
+  QPDFObjectHandle root = pdf_.getRoot();
+  acroform_ = root.getKey("/AcroForm");
+  extensions_ = root.getKey("/Extensions");
+  info_ = pdf_.getTrailer().getKey("/Info");
+  // Object streams need 1.5.
+  version_ = pdf_.getPDFVersion();
+  int major = 1, minor = 0;
+  if (std::sscanf(version_.c_str(), "%d.%d", &major, &minor) != 2 || (major == 1 && minor < 5) ||
+      major < 1)
+    version_ = "1.5";
 }
 
 // The page's top-level form fields with the form-wide defaults they rely on; null without any.
 QPDFObjectHandle PageWriter::form_for(QPDFObjectHandle page) {
-    if (!forms_.hasAcroForm()) return QPDFObjectHandle::newNull();
-    std::vector<QPDFObjectHandle> fields;
-    std::set<QPDFObjGen> seen;
-    for (auto& widget : forms_.getWidgetAnnotationsForPage(QPDFPageObjectHelper(page))) {
-        QPDFFormFieldObjectHelper field = forms_.getFieldForAnnotation(widget);
-        if (field.isNull()) continue;
-        QPDFObjectHandle top = field.getTopLevelField().getObjectHandle();
-        if (top.isIndirect() && top.isDictionary() && seen.insert(top.getObjGen()).second)
-            fields.push_back(top);
-    }
-    if (fields.empty()) return QPDFObjectHandle::newNull();
-    QPDFObjectHandle form = QPDFObjectHandle::newDictionary();
-    for (const char* key : {"/DA", "/DR", "/Q", "/NeedAppearances"})
-        if (acroform_.hasKey(key)) form.replaceKey(key, acroform_.getKey(key));
-    form.replaceKey("/Fields", QPDFObjectHandle::newArray(fields));
-    return form;
+  if (!forms_.hasAcroForm()) return QPDFObjectHandle::newNull();
+  std::vector<QPDFObjectHandle> fields;
+  std::set<QPDFObjGen> seen;
+  for (auto& widget : forms_.getWidgetAnnotationsForPage(QPDFPageObjectHelper(page))) {
+    QPDFFormFieldObjectHelper field = forms_.getFieldForAnnotation(widget);
+    if (field.isNull()) continue;
+    QPDFObjectHandle top = field.getTopLevelField().getObjectHandle();
+    if (top.isIndirect() && top.isDictionary() && seen.insert(top.getObjGen()).second)
+      fields.push_back(top);
+  }
+  if (fields.empty()) return QPDFObjectHandle::newNull();
+  QPDFObjectHandle form = QPDFObjectHandle::newDictionary();
+  for (const char* key : {"/DA", "/DR", "/Q", "/NeedAppearances"})
+    if (acroform_.hasKey(key)) form.replaceKey(key, acroform_.getKey(key));
+  form.replaceKey("/Fields", QPDFObjectHandle::newArray(fields));
+  return form;
 }
 
 QPDFObjectHandle PageWriter::labels_for(std::size_t index) {
-    if (!labels_.hasPageLabels()) return QPDFObjectHandle::newNull();
-    std::vector<QPDFObjectHandle> nums;
-    auto at = static_cast<long long>(index);
-    labels_.getLabelsForPageRange(at, at, 0, nums);
-    QPDFObjectHandle labels = QPDFObjectHandle::newDictionary();
-    labels.replaceKey("/Nums", QPDFObjectHandle::newArray(nums));
-    return labels;
+  if (!labels_.hasPageLabels()) return QPDFObjectHandle::newNull();
+  std::vector<QPDFObjectHandle> nums;
+  auto at = static_cast<long long>(index);
+  labels_.getLabelsForPageRange(at, at, 0, nums);
+  QPDFObjectHandle labels = QPDFObjectHandle::newDictionary();
+  labels.replaceKey("/Nums", QPDFObjectHandle::newArray(nums));
+  return labels;
 }
 
 void PageWriter::write(std::size_t index, Pipeline& out) {
-    QPDFObjectHandle page = pages_.at(index);
-    QPDFObjectHandle catalog = QPDFObjectHandle::newDictionary();
-    catalog.replaceKey("/Type", QPDFObjectHandle::newName("/Catalog"));
-    catalog.replaceKey("/PageLabels", labels_for(index));
-    catalog.replaceKey("/AcroForm", form_for(page));
-    if (extensions_.isDictionary()) catalog.replaceKey("/Extensions", extensions_);
-    serializer_.write(outside_, page, catalog, info_, version_, id_seed_ + " page " + std::to_string(index + 1),
-                      out);
+  QPDFObjectHandle page = pages_.at(index);
+  QPDFObjectHandle catalog = QPDFObjectHandle::newDictionary();
+  catalog.replaceKey("/Type", QPDFObjectHandle::newName("/Catalog"));
+  catalog.replaceKey("/PageLabels", labels_for(index));
+  catalog.replaceKey("/AcroForm", form_for(page));
+  if (extensions_.isDictionary()) catalog.replaceKey("/Extensions", extensions_);
+  serializer_.write(outside_, page, catalog, info_, version_,
+                    id_seed_ + " page " + std::to_string(index + 1), out);
 }
 
 }  // namespace pagerift::splitter

@@ -16,45 +16,49 @@ namespace {
 
 // The operators whose operand is a resource name; the same table as qpdf's.
 const char* resource_type(std::string_view op) {
-    static const std::pair<std::string_view, const char*> kTypes[] = {
-        {"CS", "/ColorSpace"}, {"cs", "/ColorSpace"}, {"gs", "/ExtGState"}, {"Tf", "/Font"},
-        {"SCN", "/Pattern"},   {"scn", "/Pattern"},   {"BDC", "/Properties"}, {"DP", "/Properties"},
-        {"sh", "/Shading"},    {"Do", "/XObject"},
-    };
-    for (auto& [name, type] : kTypes)
-        if (name == op) return type;
-    return nullptr;
+  static const std::pair<std::string_view, const char*> kTypes[] = {
+      {"CS", "/ColorSpace"}, {"cs", "/ColorSpace"}, {"gs", "/ExtGState"},   {"Tf", "/Font"},
+      {"SCN", "/Pattern"},   {"scn", "/Pattern"},   {"BDC", "/Properties"}, {"DP", "/Properties"},
+      {"sh", "/Shading"},    {"Do", "/XObject"},
+  };
+  for (auto& [name, type] : kTypes)
+    if (name == op) return type;
+  return nullptr;
 }
 
 void note(ResourceNames& names, const std::string& name, std::string_view op) {
-    if (const char* type = resource_type(op)) {
-        names.all.insert(name);
-        names.by_type[type].insert(name);
-    }
+  if (const char* type = resource_type(op)) {
+    names.all.insert(name);
+    names.by_type[type].insert(name);
+  }
 }
 
 // The characters qpdf's tokenizer treats as white space and as delimiters.
-bool is_space(char c) { return c == '\0' || c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\v'; }
-bool is_delimiter(char c) {
-    return is_space(c) || c == '/' || c == '(' || c == ')' || c == '<' || c == '>' || c == '[' || c == ']' ||
-           c == '{' || c == '}' || c == '%';
+bool is_space(char c) {
+  return c == '\0' || c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f' || c == '\v';
 }
-bool is_hex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool is_delimiter(char c) {
+  return is_space(c) || c == '/' || c == '(' || c == ')' || c == '<' || c == '>' || c == '[' ||
+         c == ']' || c == '{' || c == '}' || c == '%';
+}
+bool is_hex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
 
 // An array or dictionary being read. qpdf warns about a dictionary key that is no name, a key
 // given twice and a key without a value; the scanner gives up on all three.
 struct Level {
-    explicit Level(bool is_dictionary) : dictionary(is_dictionary) {}
-    bool dictionary;
-    std::size_t items = 0;
-    std::vector<std::string_view> keys;
+  explicit Level(bool is_dictionary) : dictionary(is_dictionary) {}
+  bool dictionary;
+  std::size_t items = 0;
+  std::vector<std::string_view> keys;
 
-    bool take(bool is_name, std::string_view token) {
-        if (!dictionary || items++ % 2) return true;
-        if (!is_name || std::find(keys.begin(), keys.end(), token) != keys.end()) return false;
-        keys.push_back(token);
-        return true;
-    }
+  bool take(bool is_name, std::string_view token) {
+    if (!dictionary || items++ % 2) return true;
+    if (!is_name || std::find(keys.begin(), keys.end(), token) != keys.end()) return false;
+    keys.push_back(token);
+    return true;
+  }
 };
 
 constexpr std::size_t kMaxDepth = 400;  // qpdf warns past 500
@@ -62,194 +66,206 @@ constexpr std::size_t kMaxDepth = 400;  // qpdf warns past 500
 // qpdf's own route for content the scanner gives up on: every object built, last name before a
 // resource operator noted.
 class NameCollector : public QPDFObjectHandle::ParserCallbacks {
-public:
-    explicit NameCollector(ResourceNames& names) : names_(names) {}
-    void handleObject(QPDFObjectHandle obj, size_t, size_t) override {
-        if (obj.isOperator() && !last_name_.empty()) note(names_, last_name_, obj.getOperatorValue());
-        else if (obj.isName()) last_name_ = obj.getName();
-    }
-    void handleEOF() override {}
+ public:
+  explicit NameCollector(ResourceNames& names) : names_(names) {}
+  void handleObject(QPDFObjectHandle obj, size_t, size_t) override {
+    if (obj.isOperator() && !last_name_.empty())
+      note(names_, last_name_, obj.getOperatorValue());
+    else if (obj.isName())
+      last_name_ = obj.getName();
+  }
+  void handleEOF() override {}
 
-private:
-    ResourceNames& names_;
-    std::string last_name_;
+ private:
+  ResourceNames& names_;
+  std::string last_name_;
 };
 
 class Pruner {
-public:
-    explicit Pruner(QPDF& pdf) : pdf_(pdf) {}
+ public:
+  explicit Pruner(QPDF& pdf) : pdf_(pdf) {}
 
-    // As QPDFPageObjectHelper::removeUnreferencedResources: the form XObjects first, then the page
-    // unless one of them could not be read.
-    void prune_page(QPDFPageObjectHelper page) {
-        std::set<std::string> unresolved;
-        bool any_failures = false;
-        page.forEachFormXObject(true, [&](QPDFObjectHandle& obj, QPDFObjectHandle&, std::string const&) {
-            if (!prune(QPDFPageObjectHelper(obj), unresolved)) any_failures = true;
-        });
-        if (!any_failures) prune(page, unresolved);
+  // As QPDFPageObjectHelper::removeUnreferencedResources: the form XObjects first, then the page
+  // unless one of them could not be read.
+  void prune_page(QPDFPageObjectHelper page) {
+    std::set<std::string> unresolved;
+    bool any_failures = false;
+    page.forEachFormXObject(true,
+                            [&](QPDFObjectHandle& obj, QPDFObjectHandle&, std::string const&) {
+                              if (!prune(QPDFPageObjectHelper(obj), unresolved))
+                                any_failures = true;
+                            });
+    if (!any_failures) prune(page, unresolved);
+  }
+
+ private:
+  // As qpdf's removeUnreferencedResourcesHelper, step for step, so that the same dictionaries are
+  // copied and the same keys removed.
+  bool prune(QPDFPageObjectHelper ph, std::set<std::string>& unresolved) {
+    QPDFObjectHandle oh = ph.getObjectHandle();
+    bool is_page = !oh.isFormXObject();
+    const ResourceNames* names = names_of(ph);
+    if (!names) return false;
+
+    QPDFObjectHandle resources = ph.getAttribute("/Resources", true);
+    std::vector<QPDFObjectHandle> dicts;
+    std::set<std::string> known;
+    static const char* const kPruned[] = {"/Font", "/XObject"};
+    if (resources.isDictionary()) {
+      for (const char* type : kPruned) {
+        QPDFObjectHandle dict = resources.getKey(type);
+        if (!dict.isDictionary()) continue;
+        dict = resources.replaceKeyAndGetNew(type, dict.shallowCopy());
+        dicts.push_back(dict);
+        for (auto& key : dict.getKeys()) known.insert(key);
+      }
     }
-
-private:
-    // As qpdf's removeUnreferencedResourcesHelper, step for step, so that the same dictionaries are
-    // copied and the same keys removed.
-    bool prune(QPDFPageObjectHelper ph, std::set<std::string>& unresolved) {
-        QPDFObjectHandle oh = ph.getObjectHandle();
-        bool is_page = !oh.isFormXObject();
-        const ResourceNames* names = names_of(ph);
-        if (!names) return false;
-
-        QPDFObjectHandle resources = ph.getAttribute("/Resources", true);
-        std::vector<QPDFObjectHandle> dicts;
-        std::set<std::string> known;
-        static const char* const kPruned[] = {"/Font", "/XObject"};
-        if (resources.isDictionary()) {
-            for (const char* type : kPruned) {
-                QPDFObjectHandle dict = resources.getKey(type);
-                if (!dict.isDictionary()) continue;
-                dict = resources.replaceKeyAndGetNew(type, dict.shallowCopy());
-                dicts.push_back(dict);
-                for (auto& key : dict.getKeys()) known.insert(key);
-            }
+    bool local_unresolved = false;
+    for (const char* type : kPruned) {
+      auto used = names->by_type.find(type);
+      if (used == names->by_type.end()) continue;
+      for (auto& name : used->second)
+        if (!known.count(name)) {
+          unresolved.insert(name);
+          local_unresolved = true;
         }
-        bool local_unresolved = false;
-        for (const char* type : kPruned) {
-            auto used = names->by_type.find(type);
-            if (used == names->by_type.end()) continue;
-            for (auto& name : used->second)
-                if (!known.count(name)) {
-                    unresolved.insert(name);
-                    local_unresolved = true;
-                }
-        }
-        if (local_unresolved && resources.isDictionary()) return false;
-        for (auto& dict : dicts)
-            for (auto& key : dict.getKeys())
-                if (!(is_page && unresolved.count(key)) && !names->all.count(key)) dict.removeKey(key);
-        return true;
     }
+    if (local_unresolved && resources.isDictionary()) return false;
+    for (auto& dict : dicts)
+      for (auto& key : dict.getKeys())
+        if (!(is_page && unresolved.count(key)) && !names->all.count(key)) dict.removeKey(key);
+    return true;
+  }
 
-    // The names a page or form uses, or null when qpdf's parse would fail or warn (it has then
-    // warned as qpdf does). A form drawn by many pages is read once.
-    const ResourceNames* names_of(QPDFPageObjectHelper ph) {
-        QPDFObjectHandle oh = ph.getObjectHandle();
-        bool is_form = oh.isFormXObject() && oh.isIndirect();
-        if (is_form)
-            if (auto known = forms_.find(oh.getObjGen()); known != forms_.end()) return &known->second;
-        ResourceNames names;
-        if (!read_names(ph, names)) return nullptr;
-        if (!is_form) return &(page_names_ = std::move(names));
-        return &(forms_[oh.getObjGen()] = std::move(names));
+  // The names a page or form uses, or null when qpdf's parse would fail or warn (it has then
+  // warned as qpdf does). A form drawn by many pages is read once.
+  const ResourceNames* names_of(QPDFPageObjectHelper ph) {
+    QPDFObjectHandle oh = ph.getObjectHandle();
+    bool is_form = oh.isFormXObject() && oh.isIndirect();
+    if (is_form)
+      if (auto known = forms_.find(oh.getObjGen()); known != forms_.end()) return &known->second;
+    ResourceNames names;
+    if (!read_names(ph, names)) return nullptr;
+    if (!is_form) return &(page_names_ = std::move(names));
+    return &(forms_[oh.getObjGen()] = std::move(names));
+  }
+
+  bool read_names(QPDFPageObjectHelper ph, ResourceNames& names) {
+    QPDFObjectHandle oh = ph.getObjectHandle();
+    std::size_t warnings = pdf_.numWarnings();
+    try {
+      // What qpdf's parseContents reads, with the same description for its messages.
+      bool is_form = oh.isFormXObject();
+      std::string description =
+          (is_form ? "object " : "page object ") + oh.getObjGen().unparse(' ');
+      content_.clear();
+      Pl_String sink("content", nullptr, content_);
+      std::string ignored;
+      (is_form ? oh : oh.getKey("/Contents")).pipeContentStreams(&sink, description, ignored);
+      if (pdf_.numWarnings() > warnings) return refuse(oh);
+      if (scan_resource_names(content_, names)) return true;
+      names = {};
+      NameCollector collector(names);
+      ph.parseContents(&collector);
+      if (pdf_.numWarnings() > warnings) return refuse(oh);
+    } catch (std::exception& e) {
+      oh.warnIfPossible(std::string("Unable to parse content stream: ") + e.what() +
+                        "; not attempting to remove unreferenced objects from this object");
+      return false;
     }
+    return true;
+  }
 
-    bool read_names(QPDFPageObjectHelper ph, ResourceNames& names) {
-        QPDFObjectHandle oh = ph.getObjectHandle();
-        std::size_t warnings = pdf_.numWarnings();
-        try {
-            // What qpdf's parseContents reads, with the same description for its messages.
-            bool is_form = oh.isFormXObject();
-            std::string description = (is_form ? "object " : "page object ") + oh.getObjGen().unparse(' ');
-            content_.clear();
-            Pl_String sink("content", nullptr, content_);
-            std::string ignored;
-            (is_form ? oh : oh.getKey("/Contents")).pipeContentStreams(&sink, description, ignored);
-            if (pdf_.numWarnings() > warnings) return refuse(oh);
-            if (scan_resource_names(content_, names)) return true;
-            names = {};
-            NameCollector collector(names);
-            ph.parseContents(&collector);
-            if (pdf_.numWarnings() > warnings) return refuse(oh);
-        } catch (std::exception& e) {
-            oh.warnIfPossible(std::string("Unable to parse content stream: ") + e.what() +
-                              "; not attempting to remove unreferenced objects from this object");
-            return false;
-        }
-        return true;
-    }
+  static bool refuse(QPDFObjectHandle oh) {
+    oh.warnIfPossible(
+        "Bad token found while scanning content stream; not attempting to remove "
+        "unreferenced objects from this object");
+    return false;
+  }
 
-    static bool refuse(QPDFObjectHandle oh) {
-        oh.warnIfPossible("Bad token found while scanning content stream; not attempting to remove "
-                          "unreferenced objects from this object");
-        return false;
-    }
-
-    QPDF& pdf_;
-    std::string content_;  // kept from page to page
-    ResourceNames page_names_;
-    std::map<QPDFObjGen, ResourceNames> forms_;
+  QPDF& pdf_;
+  std::string content_;  // kept from page to page
+  ResourceNames page_names_;
+  std::map<QPDFObjGen, ResourceNames> forms_;
 };
 
 }  // namespace
 
 bool scan_resource_names(std::string_view s, ResourceNames& names) {
-    std::string last_name;
-    std::vector<Level> open;
-    // Takes one whole object at the current level; false where qpdf would warn.
-    auto take = [&open](bool is_name, std::string_view token) { return open.empty() || open.back().take(is_name, token); };
-    std::size_t i = 0, n = s.size();
-    while (i < n) {
-        char c = s[i];
-        if (is_space(c)) {
-            ++i;
-        } else if (c == '%') {
-            while (i < n && s[i] != '\r' && s[i] != '\n') ++i;
-            if (i == n) return false;  // a comment that ends the content is a bad token to qpdf
-        } else if (c == '/') {
-            std::size_t start = i++;
-            for (; i < n && !is_delimiter(s[i]); ++i)
-                if (s[i] == '#') return false;
-            std::string_view name = s.substr(start, i - start);
-            if (!take(true, name)) return false;
-            if (open.empty()) last_name.assign(name);
-        } else if (c == '(') {
-            int depth = 1;
-            for (++i; i < n && depth; ++i) {
-                if (s[i] == '\\') ++i;
-                else if (s[i] == '(') ++depth;
-                else if (s[i] == ')') --depth;
-            }
-            if (depth || !take(false, {})) return false;
-        } else if (c == '<' && i + 1 < n && s[i + 1] == '<') {
-            i += 2;
-            if (open.size() >= kMaxDepth) return false;
-            open.emplace_back(true);
-        } else if (c == '<') {
-            for (++i; i < n && s[i] != '>'; ++i)
-                if (!is_hex(s[i]) && !is_space(s[i])) return false;
-            if (i++ == n || !take(false, {})) return false;
-        } else if (c == '>') {
-            if (i + 1 == n || s[i + 1] != '>' || open.empty() || !open.back().dictionary || open.back().items % 2)
-                return false;
-            i += 2;
-            open.pop_back();
-            if (!take(false, {})) return false;
-        } else if (c == '[') {
-            ++i;
-            if (open.size() >= kMaxDepth) return false;
-            open.emplace_back(false);
-        } else if (c == ']') {
-            if (open.empty() || open.back().dictionary) return false;
-            ++i;
-            open.pop_back();
-            if (!take(false, {})) return false;
-        } else if (c == ')' || c == '{' || c == '}') {
-            return false;
-        } else {
-            // A number, a keyword or an operator: everything up to the next delimiter.
-            std::size_t start = i;
-            while (i < n && !is_delimiter(s[i])) ++i;
-            std::string_view word = s.substr(start, i - start);
-            if (word == "ID") return false;  // inline image data follows, which qpdf reads its own way
-            if (!take(false, word)) return false;
-            if (open.empty() && !last_name.empty()) note(names, last_name, word);
-        }
+  std::string last_name;
+  std::vector<Level> open;
+  // Takes one whole object at the current level; false where qpdf would warn.
+  auto take = [&open](bool is_name, std::string_view token) {
+    return open.empty() || open.back().take(is_name, token);
+  };
+  std::size_t i = 0, n = s.size();
+  while (i < n) {
+    char c = s[i];
+    if (is_space(c)) {
+      ++i;
+    } else if (c == '%') {
+      while (i < n && s[i] != '\r' && s[i] != '\n') ++i;
+      if (i == n) return false;  // a comment that ends the content is a bad token to qpdf
+    } else if (c == '/') {
+      std::size_t start = i++;
+      for (; i < n && !is_delimiter(s[i]); ++i)
+        if (s[i] == '#') return false;
+      std::string_view name = s.substr(start, i - start);
+      if (!take(true, name)) return false;
+      if (open.empty()) last_name.assign(name);
+    } else if (c == '(') {
+      int depth = 1;
+      for (++i; i < n && depth; ++i) {
+        if (s[i] == '\\')
+          ++i;
+        else if (s[i] == '(')
+          ++depth;
+        else if (s[i] == ')')
+          --depth;
+      }
+      if (depth || !take(false, {})) return false;
+    } else if (c == '<' && i + 1 < n && s[i + 1] == '<') {
+      i += 2;
+      if (open.size() >= kMaxDepth) return false;
+      open.emplace_back(true);
+    } else if (c == '<') {
+      for (++i; i < n && s[i] != '>'; ++i)
+        if (!is_hex(s[i]) && !is_space(s[i])) return false;
+      if (i++ == n || !take(false, {})) return false;
+    } else if (c == '>') {
+      if (i + 1 == n || s[i + 1] != '>' || open.empty() || !open.back().dictionary ||
+          open.back().items % 2)
+        return false;
+      i += 2;
+      open.pop_back();
+      if (!take(false, {})) return false;
+    } else if (c == '[') {
+      ++i;
+      if (open.size() >= kMaxDepth) return false;
+      open.emplace_back(false);
+    } else if (c == ']') {
+      if (open.empty() || open.back().dictionary) return false;
+      ++i;
+      open.pop_back();
+      if (!take(false, {})) return false;
+    } else if (c == ')' || c == '{' || c == '}') {
+      return false;
+    } else {
+      // A number, a keyword or an operator: everything up to the next delimiter.
+      std::size_t start = i;
+      while (i < n && !is_delimiter(s[i])) ++i;
+      std::string_view word = s.substr(start, i - start);
+      if (word == "ID") return false;  // inline image data follows, which qpdf reads its own way
+      if (!take(false, word)) return false;
+      if (open.empty() && !last_name.empty()) note(names, last_name, word);
     }
-    return open.empty();
+  }
+  return open.empty();
 }
 
 void remove_unreferenced_resources(QPDF& pdf) {
-    Pruner pruner(pdf);
-    for (auto& page : QPDFPageDocumentHelper(pdf).getAllPages()) pruner.prune_page(page);
+  Pruner pruner(pdf);
+  for (auto& page : QPDFPageDocumentHelper(pdf).getAllPages()) pruner.prune_page(page);
 }
 
 }  // namespace pagerift::splitter

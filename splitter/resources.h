@@ -13,8 +13,8 @@ namespace pagerift::splitter {
 
 // The resource names a content stream uses: the last name before each operator that takes one.
 struct ResourceNames {
-    std::set<std::string> all;
-    std::map<std::string, std::set<std::string>> by_type;  // "/Font" -> {"/F1", ...}
+  std::set<std::string> all;
+  std::map<std::string, std::set<std::string>> by_type;  // "/Font" -> {"/F1", ...}
 };
 
 // Reads the names from decoded content without building an object for every token. Returns false

@@ -9,11 +9,11 @@
 #include <stdlib.h>
 #include <wchar.h>
 
-int wmain(int argc, wchar_t **argv) {
-  FILE *list;
+int wmain(int argc, wchar_t** argv) {
+  FILE* list;
   size_t *sizes = NULL, count = 0, cap = 0, largest = 0, i;
   unsigned long long size;
-  char *data;
+  char* data;
   if (argc != 3) {
     fwprintf(stderr, L"usage: bare_burst SIZES OUTDIR\n");
     return 1;
@@ -34,7 +34,8 @@ int wmain(int argc, wchar_t **argv) {
     DWORD written = 0;
     swprintf(temp, MAX_PATH, L"%ls\\~bare-%zu.tmp", argv[2], i + 1);
     swprintf(final, MAX_PATH, L"%ls\\bare_pg_%04zu.pdf", argv[2], i + 1);
-    h = CreateFileW(temp, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, NULL);
+    h = CreateFileW(temp, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                    NULL);
     if (h == INVALID_HANDLE_VALUE) return 3;
     if (!WriteFile(h, data, (DWORD)sizes[i], &written, NULL) || written != sizes[i]) return 4;
     CloseHandle(h);

@@ -18,7 +18,8 @@ std::atomic<int> faults{0};
 void ReportHandlerFault(const char* where, const char* what) noexcept {
   ++faults;
   try {
-    const std::string line = std::string("Pagerift: handler fault in ") + where + ": " + what + "\n";
+    const std::string line =
+        std::string("Pagerift: handler fault in ") + where + ": " + what + "\n";
     OutputDebugStringW(ToWide(line).c_str());
   } catch (...) {
     OutputDebugStringW(L"Pagerift: handler fault\n");

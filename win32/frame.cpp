@@ -66,7 +66,8 @@ bool Frame::Create(HINSTANCE instance) {
   if (!hwnd_) return false;
   CreateControls(instance);
   CreateTooltips(instance);
-  if (HWND drop = ControlWindow(picDrag)) dropTarget_ = DropTarget::Register(drop, *mainPtr_, *this);
+  if (HWND drop = ControlWindow(picDrag))
+    dropTarget_ = DropTarget::Register(drop, *mainPtr_, *this);
   Sync();
   return true;
 }
@@ -97,8 +98,7 @@ void Frame::CreateControls(HINSTANCE instance) {
         cls = L"COMBOBOX";
         style |= CBS_DROPDOWNLIST | WS_VSCROLL;
         break;
-      default:
-        continue;  // windowless: painted by the frame
+      default: continue;  // windowless: painted by the frame
     }
     if (c.TabIndex >= 0) style |= WS_TABSTOP;
     HWND parent = hwnd_;
@@ -199,8 +199,7 @@ LRESULT Frame::OnMessage(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
     HANDLE_MSG(w, WM_COMMAND, OnCommand);
     HANDLE_MSG(w, WM_CLOSE, OnClose);
     HANDLE_MSG(w, WM_ENDSESSION, OnEndSession);
-    default:
-      return DefWindowProcW(w, msg, wParam, lParam);
+    default: return DefWindowProcW(w, msg, wParam, lParam);
   }
 }
 

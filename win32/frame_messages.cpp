@@ -67,7 +67,9 @@ void Frame::OnMouseMove(HWND w, int x, int y, UINT keys) {
 
 void Frame::OnLButtonDown(HWND w, BOOL, int x, int y, UINT keys) { Press(w, x, y, keys, true); }
 
-void Frame::OnOtherButtonDown(HWND w, BOOL, int x, int y, UINT keys) { Press(w, x, y, keys, false); }
+void Frame::OnOtherButtonDown(HWND w, BOOL, int x, int y, UINT keys) {
+  Press(w, x, y, keys, false);
+}
 
 void Frame::Press(HWND w, int x, int y, UINT keys, bool left) {
   const Target t = HitTest(w, {x, y});

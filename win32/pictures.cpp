@@ -46,9 +46,7 @@ struct JpegError {
   jmp_buf jump;
 };
 
-void OnJpegError(j_common_ptr info) {
-  longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1);
-}
+void OnJpegError(j_common_ptr info) { longjmp(reinterpret_cast<JpegError*>(info->err)->jump, 1); }
 
 }  // namespace
 

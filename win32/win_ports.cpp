@@ -81,7 +81,7 @@ void WinShell::Beep() { MessageBeep(MB_OK); }
 void WinShell::MessageBox(const std::string& text, const std::string& title, bool warning) {
   frame_.Sync();
   ::MessageBoxW(frame_.hwnd(), ToWide(text).c_str(), ToWide(title).c_str(),
-              MB_OK | (warning ? MB_ICONWARNING : 0));
+                MB_OK | (warning ? MB_ICONWARNING : 0));
 }
 
 void WinShell::Open(const std::string& target) {

@@ -7,26 +7,24 @@
 #include <windows.h>
 #include <wchar.h>
 
-static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    if (msg == WM_APP)
-        *(volatile int *)0 = 1;
-    return DefWindowProcW(hwnd, msg, wp, lp);
+static LRESULT CALLBACK proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == WM_APP) *(volatile int*)0 = 1;
+  return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
-int wmain(int argc, wchar_t **argv)
-{
-    if (argc == 2 && !wcscmp(argv[1], L"own")) {
-        WNDCLASSW wc = {0};
-        wc.lpfnWndProc = proc;
-        wc.hInstance = GetModuleHandleW(NULL);
-        wc.lpszClassName = L"crasher";
-        RegisterClassW(&wc);
-        HWND hwnd = CreateWindowW(L"crasher", L"crasher", 0, 0, 0, 10, 10, HWND_MESSAGE, NULL, wc.hInstance, NULL);
-        SendMessageW(hwnd, WM_APP, 0, 0);
-    } else if (argc == 2 && !wcscmp(argv[1], L"wine")) {
-        size_t (*volatile length)(const wchar_t *) = wcslen;
-        return (int)length((const wchar_t *)16);
-    }
-    return 2;
+int wmain(int argc, wchar_t** argv) {
+  if (argc == 2 && !wcscmp(argv[1], L"own")) {
+    WNDCLASSW wc = {0};
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(NULL);
+    wc.lpszClassName = L"crasher";
+    RegisterClassW(&wc);
+    HWND hwnd = CreateWindowW(L"crasher", L"crasher", 0, 0, 0, 10, 10, HWND_MESSAGE, NULL,
+                              wc.hInstance, NULL);
+    SendMessageW(hwnd, WM_APP, 0, 0);
+  } else if (argc == 2 && !wcscmp(argv[1], L"wine")) {
+    size_t (*volatile length)(const wchar_t*) = wcslen;
+    return (int)length((const wchar_t*)16);
+  }
+  return 2;
 }

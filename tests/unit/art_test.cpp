@@ -86,8 +86,8 @@ JpegFrame ReadJpegFrame(const Bytes& jpg) {
   while (at + 4 <= jpg.size() && jpg[at] == 0xFF) {
     const int marker = jpg[at + 1];
     const size_t length = Be16(jpg, at + 2);
-    const bool is_sof = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
-                        marker != 0xC8 && marker != 0xCC;
+    const bool is_sof =
+        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
     if (is_sof && at + 9 <= jpg.size()) {
       frame.marker = marker;
       frame.height = static_cast<int>(Be16(jpg, at + 5));
@@ -104,11 +104,9 @@ TEST(Art, JpegsAreBaselineOfTheLaidOutSize) {
     const char* name;
     int width, height;
   } pictures[] = {
-      {"dropzone.jpg", 545, 302},  {"dropzone_light.jpg", 545, 302},
-      {"browse_light.jpg", 42, 22}, {"browse_dark.jpg", 42, 22},
-      {"button.jpg", 18, 18},      {"button_light.jpg", 18, 18},
-      {"pb_fill.jpg", 1, 14},      {"pb_left.jpg", 5, 14},
-      {"pb_right.jpg", 5, 14},
+      {"dropzone.jpg", 545, 302},  {"dropzone_light.jpg", 545, 302}, {"browse_light.jpg", 42, 22},
+      {"browse_dark.jpg", 42, 22}, {"button.jpg", 18, 18},           {"button_light.jpg", 18, 18},
+      {"pb_fill.jpg", 1, 14},      {"pb_left.jpg", 5, 14},           {"pb_right.jpg", 5, 14},
   };
   for (const auto& p : pictures) {
     SCOPED_TRACE(p.name);

@@ -61,10 +61,12 @@ class FakeProcess : public ProcessRunner {
     auto it = exitCodes.find(cmd);
     return it == exitCodes.end() ? 0u : it->second;
   }
-  struct Run { std::string application, commandLine; };
+  struct Run {
+    std::string application, commandLine;
+  };
   std::vector<Run> runs;
-  bool cannotStart = false;  // every start is refused
-  int refusedStarts = 0;     // the next this many starts are refused
+  bool cannotStart = false;                   // every start is refused
+  int refusedStarts = 0;                      // the next this many starts are refused
   std::map<std::string, uint32_t> exitCodes;  // by command line
 
  private:
@@ -103,7 +105,10 @@ class FakeShell : public ShellPort {
     log_.Add("EndProgram");
     throw ProgramEnded{};
   }
-  struct Message { std::string text, title; bool warning; };
+  struct Message {
+    std::string text, title;
+    bool warning;
+  };
   std::vector<Message> messages;
   std::string programFolder = "C:\\Apps\\Pagerift";
   std::string currentFolder = "C:\\Work";
@@ -180,7 +185,9 @@ class FakeWindow : public WindowOps {
   void Minimize() override { log_.Add("Minimize"); }
   void SetCapture(ControlId c) override { log_.Add(std::string("SetCapture ") + ControlName(c)); }
   void ReleaseCapture() override { log_.Add("ReleaseCapture"); }
-  void ShowDropDown(ControlId c) override { log_.Add(std::string("ShowDropDown ") + ControlName(c)); }
+  void ShowDropDown(ControlId c) override {
+    log_.Add(std::string("ShowDropDown ") + ControlName(c));
+  }
 
  private:
   CallLog& log_;

@@ -11,13 +11,15 @@ using namespace std::string_literals;
 TEST(GetFileTest, InitialFolderFallsBackToTheProgramFolder) {
   testing::FakeWorld w;
   w.fs.nonEmptyFolders = {"C:\\Docs\\", "D:\\My Files \\"};
-  struct Case { std::string given, program, expected; } cases[] = {
+  struct Case {
+    std::string given, program, expected;
+  } cases[] = {
       {"", "C:\\Apps", "C:\\Apps"},
       {"    ", "C:\\Apps", "C:\\Apps"},
-      {"", "E:\\", "E:\\"},                      // a drive root keeps its backslash
-      {"C:\\Docs", "C:\\Apps", "C:\\Docs\\"},    // searched with the "\" appended
+      {"", "E:\\", "E:\\"},                    // a drive root keeps its backslash
+      {"C:\\Docs", "C:\\Apps", "C:\\Docs\\"},  // searched with the "\" appended
       {"C:\\Docs\\", "C:\\Apps", "C:\\Docs\\"},
-      {"C:\\Missing", "C:\\Apps", "C:\\Apps"},   // missing, empty or unreadable alike
+      {"C:\\Missing", "C:\\Apps", "C:\\Apps"},  // missing, empty or unreadable alike
       {"C:\\Missing\\", "E:\\", "E:\\"},
       {"D:\\My Files ", "C:\\Apps", "D:\\My Files \\"},  // only all-blank is blank
   };
@@ -27,7 +29,9 @@ TEST(GetFileTest, InitialFolderFallsBackToTheProgramFolder) {
 }
 
 TEST(GetFileTest, FilterBecomesNulTerminatedPieces) {
-  struct Case { std::string given, expected; } cases[] = {
+  struct Case {
+    std::string given, expected;
+  } cases[] = {
       {"", "*.*\0*.*\0"s},
       {"   ", "*.*\0*.*\0"s},
       {"PDF Files(*.PDF)|*.pdf", "PDF Files(*.PDF)\0*.pdf\0"s},
@@ -35,7 +39,8 @@ TEST(GetFileTest, FilterBecomesNulTerminatedPieces) {
       {"a||b", "a\0\0b\0"s},
       {"|", "\0\0"s},
   };
-  for (const auto& c : cases) EXPECT_EQ(ConvertFilter(c.given), c.expected) << "[" << c.given << "]";
+  for (const auto& c : cases)
+    EXPECT_EQ(ConvertFilter(c.given), c.expected) << "[" << c.given << "]";
 }
 
 TEST(GetFileTest, TheRequestReachesTheDialogAndTheAnswerComesBack) {

@@ -59,8 +59,8 @@ TEST_F(IntakeTest, ClickQueuesTheAnswerAsGiven) {
 }
 
 TEST_F(IntakeTest, DropQueuesEveryPathInOrderUnchecked) {
-  const Paths files = {"C:\\b.pdf", "C:\\a.pdf", "C:\\a.pdf", "C:\\Some Folder",
-                       "D:\\notes.TXT", "C:\\Docs\\Отчёт 2026 — 季度 🎉.pdf"};
+  const Paths files = {"C:\\b.pdf",       "C:\\a.pdf",     "C:\\a.pdf",
+                       "C:\\Some Folder", "D:\\notes.TXT", "C:\\Docs\\Отчёт 2026 — 季度 🎉.pdf"};
   DropZoneDragOver(form, DragState::Over);
   ExpectArmedOnce([&] { EXPECT_EQ(DropZoneDrop(form, w.ports, files), kDropEffectCopy); });
   EXPECT_EQ(Queue(form), files);
@@ -90,11 +90,15 @@ TEST_F(IntakeTest, DragFeedbackSwitchesBetweenTheTwoLooks) {
 
 TEST_F(IntakeTest, FolderChoiceReplacesOnConfirmAndShortensTheLabelEveryTime) {
   form[txtPath].Text = "C:\\Output";
-  w.dialogs.folderResults = {"D:\\Pages", std::nullopt, "C:\\", "E:\\Out\\Später",
+  w.dialogs.folderResults = {"D:\\Pages",  std::nullopt, "C:\\",      "E:\\Out\\Später",
                              std::nullopt, std::nullopt, std::nullopt};
-  struct Step { const char* path; size_t dots; } steps[] = {
-      {"D:\\Pages", 2}, {"D:\\Pages", 4}, {"C:\\", 6}, {"E:\\Out\\Später", 8},
-      {"E:\\Out\\Später", 10}, {"E:\\Out\\Später", 11}, {"E:\\Out\\Später", 11},
+  struct Step {
+    const char* path;
+    size_t dots;
+  } steps[] = {
+      {"D:\\Pages", 2},        {"D:\\Pages", 4},        {"C:\\", 6},
+      {"E:\\Out\\Später", 8},  {"E:\\Out\\Später", 10}, {"E:\\Out\\Später", 11},
+      {"E:\\Out\\Später", 11},
   };  // the label's 14 characters grow by two a use until the 23-character cut holds them
   for (const auto& s : steps) {
     BrowseClick(form, w.ports);

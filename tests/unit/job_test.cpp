@@ -17,7 +17,9 @@ using Lines = std::vector<std::string>;
 const std::string kSuccess = "Bursted to Current Folder Successfully.";
 const std::string kFailedHead = " files to Current Folder.\r\n\r\nCould not burst:";
 
-std::string Cmd(const std::string& source) { return SplitJob::CommandLine("C:\\Apps\\Pagerift", source); }
+std::string Cmd(const std::string& source) {
+  return SplitJob::CommandLine("C:\\Apps\\Pagerift", source);
+}
 
 // The fakes plus two taps: lblPb as each pump finds it, and a hook run as each
 // splitter is waited for (before the wait's pump, which handles what it queues).
@@ -112,7 +114,8 @@ TEST(SplitJob, SplitsEveryQueuedFileInOrderThenCompletesOnce) {
 
 TEST(SplitJob, SplitterPathAtADriveRootHasOneSeparator) {
   EXPECT_EQ(SplitJob::SplitterPath("C:\\"), "C:\\data\\pdftk.exe");
-  EXPECT_EQ(SplitJob::CommandLine("C:\\", "C:\\a.pdf"), "\"C:\\data\\pdftk.exe\" \"C:\\a.pdf\" burst");
+  EXPECT_EQ(SplitJob::CommandLine("C:\\", "C:\\a.pdf"),
+            "\"C:\\data\\pdftk.exe\" \"C:\\a.pdf\" burst");
 }
 
 TEST(SplitJob, OutputFolderGainsItsSeparatorAndCreatingItMayFailSilently) {
@@ -195,8 +198,8 @@ TEST(SplitJobCompletion, EachFailureSaysWhyInPlainWords) {
     listed += "\r\n" + files.back() + " (" + table[i].second + ")";
   }
   Rig r(files);
-  r.process.exitCodes = {{Cmd(files[0]), 2}, {Cmd(files[1]), 3}, {Cmd(files[2]), 4},
-                         {Cmd(files[3]), 5}, {Cmd(files[4]), 6}, {Cmd(files[6]), 1},
+  r.process.exitCodes = {{Cmd(files[0]), 2},          {Cmd(files[1]), 3}, {Cmd(files[2]), 4},
+                         {Cmd(files[3]), 5},          {Cmd(files[4]), 6}, {Cmd(files[6]), 1},
                          {Cmd(files[7]), 3221225477u}};
   // The file at 5 is refused at every attempt.
   r.duringWait = [&] {
@@ -236,7 +239,8 @@ TEST(SplitJobWhileWaiting, HandlersRunDuringTheWaitShapeTheRestOfTheJob) {
   dropped.DuringFirstWait([&] { Queue(dropped.form).push_back("C:\\late.pdf"); });
   dropped.Fail("C:\\late.pdf");
   dropped.job.Timer1Tick();
-  EXPECT_EQ(dropped.Calls("RunHidden "), (Lines{Cmd("C:\\a.pdf"), Cmd("C:\\b.pdf"), Cmd("C:\\late.pdf")}));
+  EXPECT_EQ(dropped.Calls("RunHidden "),
+            (Lines{Cmd("C:\\a.pdf"), Cmd("C:\\b.pdf"), Cmd("C:\\late.pdf")}));
   EXPECT_EQ(dropped.Message(true),
             "Bursted 2 of 3" + kFailedHead + "\r\nC:\\late.pdf (not a PDF, or damaged)");
 

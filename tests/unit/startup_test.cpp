@@ -86,8 +86,8 @@ TEST(ScalingTest, KeepsEveryControlAtItsDesignPixelSize) {
       const Control& c = form.controls[i];
       const Control& d = design.controls[i];
       SCOPED_TRACE(ControlName(c.id));
-      for (auto [now, was] : {std::pair{c.Left, d.Left}, {c.Top, d.Top}, {c.Width, d.Width},
-                              {c.Height, d.Height}}) {
+      for (auto [now, was] :
+           {std::pair{c.Left, d.Left}, {c.Top, d.Top}, {c.Width, d.Width}, {c.Height, d.Height}}) {
         EXPECT_NEAR(now / tpp, was / 15, 1e-3);
       }
       EXPECT_NEAR(c.FontSize * 20 / tpp, d.FontSize * 20 / 15, 1e-4);  // pixels high
@@ -111,7 +111,9 @@ TEST(ScalingTest, KeepsEveryControlAtItsDesignPixelSize) {
 }
 
 // Pixel rectangle of a top-level control on a screen of `tpp` twips per pixel.
-struct Rect { float l, t, r, b; };
+struct Rect {
+  float l, t, r, b;
+};
 Rect Pixels(const Control& c, float tpp) {
   return {c.Left / tpp, c.Top / tpp, (c.Left + c.Width) / tpp, (c.Top + c.Height) / tpp};
 }
@@ -140,7 +142,8 @@ TEST(ControlTableTest, OnlyFiveControlsShowInsideTheWindowAtAnyResolution) {
 TEST(ControlTableTest, MakesEveryNamedControlOnceInTheOrderOfTheNames) {
   const Form form = MakeMainForm();
   ASSERT_EQ(form.controls.size(), kControlCount);
-  for (size_t i = 0; i < kControlCount; ++i) EXPECT_EQ(form.controls[i].id, i) << ControlName(form.controls[i].id);
+  for (size_t i = 0; i < kControlCount; ++i)
+    EXPECT_EQ(form.controls[i].id, i) << ControlName(form.controls[i].id);
   EXPECT_STREQ(ControlName(txtPath), "txtPath");
 }
 
@@ -151,8 +154,9 @@ TEST(ControlTableTest, FocusMovesInTabOrder) {
   std::sort(tabs.begin(), tabs.end());
   std::string order;
   for (const auto& [index, name] : tabs) order += name + " ";
-  EXPECT_EQ(order, "cmbBR cmbR cmbChannel txtPath picButtonBR picButtonR picButtonChannel "
-                   "picDrag lstFile ");
+  EXPECT_EQ(order,
+            "cmbBR cmbR cmbChannel txtPath picButtonBR picButtonR picButtonChannel "
+            "picDrag lstFile ");
 }
 
 }  // namespace

@@ -20,9 +20,13 @@ TEST(HoverTest, DropZoneHighlightsInsideItsBoundsEdgesIncluded) {
   for (float tpp : {15.0f, 12.0f}) {  // the zone's current size counts, not its design size
     Form form = MakeMainForm();
     const float w = form[picDrag].Width = 545 * tpp, h = form[picDrag].Height = 302 * tpp;
-    struct Case { float x, y; bool inside; } cases[] = {
-        {0, 0, true}, {w, h, true}, {w, 0, true}, {0, h, true}, {w / 2, h / 2, true},
-        {-0.01f, 5, false}, {w + 0.01f, 5, false}, {5, -0.01f, false}, {5, h + 0.01f, false},
+    struct Case {
+      float x, y;
+      bool inside;
+    } cases[] = {
+        {0, 0, true},          {w, h, true},         {w, 0, true},
+        {0, h, true},          {w / 2, h / 2, true}, {-0.01f, 5, false},
+        {w + 0.01f, 5, false}, {5, -0.01f, false},   {5, h + 0.01f, false},
     };
     for (const auto& c : cases) {
       FakeWorld world;
@@ -71,7 +75,10 @@ class MoveWatcher : public testing::FakeWindow {
 };
 
 TEST(WindowTest, BackgroundMovesOnlyWithTheLeftButtonAndAlwaysResetsHover) {
-  struct Case { int buttons; Calls calls; } cases[] = {
+  struct Case {
+    int buttons;
+    Calls calls;
+  } cases[] = {
       {0, {}},
       {kRightButton | kMiddleButton, {}},
       {kLeftButton, {"ReleaseCapture", "BeginMove"}},

@@ -56,8 +56,7 @@ TEST_F(Choice, EachOptionButtonDropsItsOwnList) {
     SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     for (ControlId c : {cmbBR, cmbR, cmbChannel})
-      EXPECT_EQ(SendMessageW(f.ControlWindow(c), CB_GETDROPPEDSTATE, 0, 0) != 0,
-                c == combo)
+      EXPECT_EQ(SendMessageW(f.ControlWindow(c), CB_GETDROPPEDSTATE, 0, 0) != 0, c == combo)
           << ControlName(button) << " / " << ControlName(c);
   }
 }

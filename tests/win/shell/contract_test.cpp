@@ -132,8 +132,8 @@ TEST(FileSystemContract, FoldersOneLevelAndOnlyOrdinaryFilesRead) {
   pagerift::win::WinFileSystem fs;
   wchar_t temp[MAX_PATH];
   GetTempPathW(MAX_PATH, temp);
-  const std::string root = pagerift::win::ToUtf8(temp) + "pagerift-fs-contract-" +
-                           std::to_string(GetCurrentProcessId());
+  const std::string root =
+      pagerift::win::ToUtf8(temp) + "pagerift-fs-contract-" + std::to_string(GetCurrentProcessId());
   EXPECT_TRUE(fs.CreateFolder(root));
   EXPECT_FALSE(fs.CreateFolder(root)) << "an existing folder counts as not made";
   EXPECT_FALSE(fs.CreateFolder(root + "\\missing\\child")) << "only one level is made";
@@ -158,7 +158,8 @@ TEST(FileSystemContract, FoldersOneLevelAndOnlyOrdinaryFilesRead) {
 }
 
 TEST(TextBoundary, TheCoreConvertsValidTextAsWindowsDoes) {
-  for (const char* utf8 : {"", "C:\\Output", "Z:\\Отчёт 2026 — 季度 \xF0\x9F\x98\x80.pdf", "\xC3\xA9t\xC3\xA9"}) {
+  for (const char* utf8 :
+       {"", "C:\\Output", "Z:\\Отчёт 2026 — 季度 \xF0\x9F\x98\x80.pdf", "\xC3\xA9t\xC3\xA9"}) {
     const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
     std::wstring windows(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8, -1, windows.data(), n);

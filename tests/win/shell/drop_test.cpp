@@ -17,7 +17,8 @@ namespace {
 // A data object offering a file list, or plain text.
 class FileData : public IDataObject {
  public:
-  FileData(std::vector<std::wstring> files, bool asText) : files_(std::move(files)), text_(asText) {}
+  FileData(std::vector<std::wstring> files, bool asText)
+      : files_(std::move(files)), text_(asText) {}
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     if (riid == IID_IUnknown || riid == IID_IDataObject) {
@@ -97,7 +98,8 @@ struct DropZone : StartedApp {
 }  // namespace
 
 TEST_F(DropZone, ThreeFilesAreQueuedInDropOrderAndTheJobIsArmed) {
-  const std::wstring unicode = L"C:\\Docs\\\u041E\u0442\u0447\u0451\u0442 2026 \u2014 \u5B63\u5EA6 \U0001F600.pdf";
+  const std::wstring unicode =
+      L"C:\\Docs\\\u041E\u0442\u0447\u0451\u0442 2026 \u2014 \u5B63\u5EA6 \U0001F600.pdf";
   FileData data({L"C:\\a.pdf", unicode, L"C:\\Some Folder\\b c.pdf"}, false);
   DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
   POINTL pt{100, 100};
