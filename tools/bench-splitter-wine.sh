@@ -27,7 +27,7 @@ wine cmd /c exit </dev/null >/dev/null 2>&1
 
 PDFTK=$STAGE/data/pdftk.exe
 BARE=$WORK/bare_burst.exe
-x86_64-w64-mingw32-gcc-posix -O2 -municode -static -o "$BARE" "$ROOT/tools/bare_burst.c"
+x86_64-w64-mingw32-gcc-posix -O2 -Wall -Wextra -municode -static -o "$BARE" "$ROOT/tools/bare_burst.c"
 winpath() { echo "Z:$(realpath "$1" | tr / '\\')"; }
 
 # Wall seconds of one command in folder $1, which is emptied first.

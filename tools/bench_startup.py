@@ -37,7 +37,7 @@ def main():
     stage = ROOT / "build" / "win" / "Pagerift"
     scratch = Path(tempfile.mkdtemp(prefix="pagerift-bench-"))
     bare = scratch / "bare_window.exe"
-    subprocess.run(["x86_64-w64-mingw32-gcc-posix", "-O2", "-municode", "-mwindows", "-static",
+    subprocess.run(["x86_64-w64-mingw32-gcc-posix", "-O2", "-Wall", "-Wextra", "-municode", "-mwindows", "-static",
                     "-o", str(bare), str(ROOT / "tools" / "bare_window.c")], check=True)
     display = XDisplay(scratch / "x")
     prefix = WinePrefix(scratch / "wine", display)

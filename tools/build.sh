@@ -11,10 +11,13 @@ JOBS=${JOBS:-$(nproc)}
 "$ROOT/tools/bootstrap.sh"
 DEPS=$("$ROOT/tools/deps.sh" | tail -n 1)
 
+# Warnings are errors here, so nothing lands with one; PAGERIFT_WERROR=OFF while trying things out.
+WERROR=${PAGERIFT_WERROR:-ON}
 configure() { # dir args...
   local dir=$1; shift
-  if [ ! -f "$dir/CMakeCache.txt" ]; then
-    cmake -S "$ROOT" -B "$dir" "$@" >"$dir.configure.log" 2>&1 || { cat "$dir.configure.log" >&2; exit 1; }
+  if [ ! -f "$dir/CMakeCache.txt" ] || ! grep -qx "PAGERIFT_WERROR:BOOL=$WERROR" "$dir/CMakeCache.txt"; then
+    cmake -S "$ROOT" -B "$dir" -DPAGERIFT_WERROR="$WERROR" "$@" >"$dir.configure.log" 2>&1 ||
+      { cat "$dir.configure.log" >&2; exit 1; }
   fi
 }
 mkdir -p "$ROOT/build"

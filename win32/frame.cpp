@@ -37,7 +37,8 @@ bool Frame::Create(HINSTANCE instance) {
   if (!hand_) hand_ = LoadCursorW(nullptr, IDC_HAND);
 
   // The frame and the picture boxes share the window procedure.
-  WNDCLASSEXW wc{sizeof wc};
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
   wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = instance;

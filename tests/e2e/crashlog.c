@@ -18,7 +18,8 @@ int wmain(int argc, wchar_t** argv) {
 
   wchar_t cmd[160];
   swprintf(cmd, 160, L"C:\\windows\\system32\\winedbg.exe --auto %ls %ls", argv[2], argv[3]);
-  STARTUPINFOW si = {sizeof(si)};
+  STARTUPINFOW si = {0};
+  si.cb = sizeof(si);
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdOutput = si.hStdError = log;
   PROCESS_INFORMATION pi;

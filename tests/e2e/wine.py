@@ -163,7 +163,8 @@ class WinePrefix:
         if not cc:
             return None
         out = self.root / f"{name}.exe"
-        res = subprocess.run([cc, "-municode", "-static", "-O2", str(HERE / f"{name}.c"), "-o", str(out),
+        res = subprocess.run([cc, "-municode", "-static", "-O2", "-Wall", "-Wextra", "-Werror",
+                              str(HERE / f"{name}.c"), "-o", str(out),
                               "-lgdi32"], stdin=subprocess.DEVNULL, capture_output=True, timeout=120)
         return out if res.returncode == 0 else None
 

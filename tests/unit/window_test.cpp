@@ -96,7 +96,9 @@ TEST(WindowTest, BackgroundMovesOnlyWithTheLeftButtonAndAlwaysResetsHover) {
     BackgroundMouseMove(form, ports, c.buttons);
     SCOPED_TRACE(c.buttons);
     EXPECT_EQ(w.log.calls, c.calls);
-    if (!c.calls.empty()) EXPECT_EQ(window.zoneDuringMove, PictureOf(form, imgDragLight));
+    if (!c.calls.empty()) {
+      EXPECT_EQ(window.zoneDuringMove, PictureOf(form, imgDragLight));
+    }
     for (ControlId b : kOptionButtons) EXPECT_EQ(PictureOf(form, b), SkinArt().button);
     EXPECT_EQ(PictureOf(form, imgBrowse), nullptr);
     EXPECT_EQ(PictureOf(form, picDrag), PictureOf(form, imgDrag));

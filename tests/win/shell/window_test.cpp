@@ -81,7 +81,8 @@ TEST(Window, ASecondInstanceEndsWithoutAWindow) {
   HANDLE running = CreateMutexW(nullptr, TRUE, L"Local\\Pagerift.SingleInstance");
   ASSERT_NE(running, nullptr);
   std::wstring exe = pagerift::win::ToWide(WinPath(PAGERIFT_EXE));
-  STARTUPINFOW si{sizeof si};
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
   std::wstring cmd = L"\"" + exe + L"\"";
   ASSERT_TRUE(CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
