@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/splitter_exit.h"
 #include "core/text.h"
 #include "job/progress.h"
 #include "skin/controls.h"
@@ -115,15 +116,19 @@ std::string SplitJob::CommandLine(const std::string& programFolder, const std::s
 
 std::string SplitJob::FailureReason(std::optional<uint32_t> exitCode) {
   if (!exitCode) return "the splitter could not be started";
-  // The splitter's exit codes, as docs/splitter.md lists them.
-  switch (*exitCode) {
-    case 2: return "the file cannot be read";
-    case 3: return "not a PDF, or damaged";
-    case 4: return "needs a password";
-    case 5: return "the pages cannot be written in the current folder";
-    case 6: return "an internal fault of the splitter";
-    default: return "the splitter ended with code " + std::to_string(*exitCode);
+  const std::string other = "the splitter ended with code " + std::to_string(*exitCode);
+  if (*exitCode > static_cast<uint32_t>(kSplitterExitLast)) return other;  // not one of its own
+  switch (static_cast<SplitterExit>(*exitCode)) {
+    case SplitterExit::kCannotRead: return "the file cannot be read";
+    case SplitterExit::kNotPdf: return "not a PDF, or damaged";
+    case SplitterExit::kPassword: return "needs a password";
+    case SplitterExit::kCannotWrite: return "the pages cannot be written in the current folder";
+    case SplitterExit::kInternal: return "an internal fault of the splitter";
+    // A usage error is ours, not the file's; a success is never a failure.
+    case SplitterExit::kUsage:
+    case SplitterExit::kDone: return other;
   }
+  return other;
 }
 
 std::string SplitJob::CompletionText(size_t total, const std::vector<Failure>& failed) {

@@ -27,8 +27,10 @@ struct WriteFailed : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+using enum SplitterExit;
+
 struct Failure {
-  int code;
+  SplitterExit code;
   std::string message;
 };
 
@@ -135,25 +137,62 @@ class Burster {
       open_source();
       name_pages();
       write_pages();
+      step_ = Step::kCommitting;
       if (std::string error; !set_->commit(error)) throw Failure{kCannotWrite, error};
       result.pages = pages_.size();
       collect_warnings(in_, warnings_);
       result.warnings = std::move(warnings_);
-    } catch (Failure& f) {
-      result.code = f.code;
-      result.error = one_line(f.message);
-    } catch (std::bad_alloc&) {
-      result.code = kInternal;
-      result.error = "out of memory while splitting " + quoted(name_);
-    } catch (std::exception& e) {
-      result.code = kInternal;
-      result.error =
-          one_line("unexpected fault while splitting " + quoted(name_) + ": " + e.what());
+    } catch (...) {
+      Failure failure = explain(std::current_exception());
+      result.code = failure.code;
+      result.error = one_line(failure.message);
     }
     return result;
   }
 
  private:
+  // What the run was doing when it failed, which decides what a fault from qpdf means.
+  enum class Step { kOpening, kNaming, kPreparing, kWriting, kCommitting };
+
+  // The one place that turns whatever stopped the run into an exit code and a line for the user.
+  Failure explain(std::exception_ptr fault) const {
+    try {
+      std::rethrow_exception(fault);
+    } catch (const Failure& failure) {
+      return failure;
+    } catch (const std::bad_alloc&) {
+      return {kInternal, "out of memory while splitting " + quoted(name_)};
+    } catch (const std::exception& e) {
+      const bool password = dynamic_cast<const QPDFExc*>(&e) &&
+                            static_cast<const QPDFExc&>(e).getErrorCode() == qpdf_e_password;
+      switch (step_) {
+        case Step::kOpening:
+          if (password) return {kPassword, quoted(name_) + " is protected by a password"};
+          // Without a header qpdf may still find pages; if it does not, that was no PDF at all.
+          if (!header_) return {kNotPdf, quoted(name_) + " is not a PDF file"};
+          return {kNotPdf, quoted(name_) + " is damaged beyond repair: " + detail(e)};
+        case Step::kPreparing:
+          return {kNotPdf, quoted(name_) + " is damaged beyond repair: " + e.what()};
+        case Step::kWriting:
+          if (sink_.failed())
+            return {kCannotWrite,
+                    "cannot write page " + std::to_string(page_ + 1) + ": " + e.what()};
+          return {kNotPdf, quoted(name_) + " is damaged beyond repair at page " +
+                               std::to_string(page_ + 1) + ": " + e.what()};
+        case Step::kNaming:
+        case Step::kCommitting: break;
+      }
+      return {kInternal, "unexpected fault while splitting " + quoted(name_) + ": " + e.what()};
+    } catch (...) {
+      return {kInternal, "unexpected fault while splitting " + quoted(name_)};
+    }
+  }
+
+  static std::string detail(const std::exception& e) {
+    if (auto* qpdf = dynamic_cast<const QPDFExc*>(&e)) return qpdf->getMessageDetail();
+    return e.what();
+  }
+
   void open_source() {
     std::string why;
     switch (fs::kind_of(source_, &why)) {
@@ -167,62 +206,31 @@ class Burster {
     }
     file_.reset(fs::open_read(source_, why));
     if (!file_) throw Failure{kCannotRead, "cannot open " + quoted(source_) + ": " + why};
-    // Without a header qpdf may still find pages; if it does not, that was no PDF at all.
-    bool header = has_pdf_header(file_.get());
+    header_ = has_pdf_header(file_.get());
     in_.setSuppressWarnings(true);
-    try {
-      in_.processInputSource(std::make_shared<CachedFileSource>(name_, file_.get()));
-      pages_ = in_.getAllPages();
-    } catch (QPDFExc& e) {
-      if (e.getErrorCode() == qpdf_e_password)
-        throw Failure{kPassword, quoted(name_) + " is protected by a password"};
-      if (!header) throw Failure{kNotPdf, quoted(name_) + " is not a PDF file"};
-      throw Failure{kNotPdf, quoted(name_) + " is damaged beyond repair: " + e.getMessageDetail()};
-    } catch (std::bad_alloc&) {
-      throw;
-    } catch (std::exception& e) {
-      if (!header) throw Failure{kNotPdf, quoted(name_) + " is not a PDF file"};
-      throw Failure{kNotPdf, quoted(name_) + " is damaged beyond repair: " + e.what()};
-    }
+    in_.processInputSource(std::make_shared<CachedFileSource>(name_, file_.get()));
+    pages_ = in_.getAllPages();
     if (pages_.empty()) throw Failure{kNotPdf, quoted(name_) + " has no pages"};
   }
 
   // Before any work is done, so that a folder that cannot be read fails the run at once.
   void name_pages() {
+    step_ = Step::kNaming;
     set_.emplace(out_dir_, output_stem(source_), pages_.size());
     if (std::string error; !set_->choose_names(error)) throw Failure{kCannotWrite, error};
   }
 
   void write_pages() {
-    std::optional<PageWriter> writer;
-    try {
-      writer.emplace(in_, id_seed(in_, file_.get()));
-    } catch (Failure&) {
-      throw;
-    } catch (std::bad_alloc&) {
-      throw;
-    } catch (std::exception& e) {
-      throw Failure{kNotPdf, quoted(name_) + " is damaged beyond repair: " + e.what()};
-    }
-    PageSink sink;
-    for (std::size_t i = 0; i < pages_.size(); ++i) write_page(*writer, sink, i);
-  }
-
-  void write_page(PageWriter& writer, PageSink& sink, std::size_t i) {
-    std::string error;
-    fs::Handle file = set_->create_temp(error);
-    if (file == fs::kNoHandle)
-      throw Failure{kCannotWrite, "cannot write in the output folder: " + error};
-    sink.start(file);
-    try {
-      writer.write(i, sink);
-    } catch (std::bad_alloc&) {
-      throw;
-    } catch (std::exception& e) {
-      if (sink.failed())
-        throw Failure{kCannotWrite, "cannot write page " + std::to_string(i + 1) + ": " + e.what()};
-      throw Failure{kNotPdf, quoted(name_) + " is damaged beyond repair at page " +
-                                 std::to_string(i + 1) + ": " + e.what()};
+    step_ = Step::kPreparing;
+    PageWriter writer(in_, id_seed(in_, file_.get()));
+    step_ = Step::kWriting;
+    for (page_ = 0; page_ < pages_.size(); ++page_) {
+      std::string error;
+      fs::Handle file = set_->create_temp(error);
+      if (file == fs::kNoHandle)
+        throw Failure{kCannotWrite, "cannot write in the output folder: " + error};
+      sink_.start(file);
+      writer.write(page_, sink_);
     }
   }
 
@@ -231,12 +239,16 @@ class Burster {
   };
 
   std::string source_, name_, out_dir_;
-  std::optional<PageSet>
-      set_;  // before file_ and in_, so temporary files go after the source is closed
+  // Before file_ and in_, so temporary files go after the source is closed.
+  std::optional<PageSet> set_;
   std::unique_ptr<FILE, FileCloser> file_;  // read lazily by in_, so it outlives it
   QPDF in_;
   std::vector<QPDFObjectHandle> pages_;
   std::vector<std::string> warnings_;
+  PageSink sink_;
+  Step step_ = Step::kOpening;
+  bool header_ = false;
+  std::size_t page_ = 0;
 };
 
 }  // namespace

@@ -1,26 +1,17 @@
 // Splits one PDF into one PDF per page: the heart of data\pdftk.exe.
 #pragma once
 
+#include "core/splitter_exit.h"
+
 #include <cstddef>
 #include <string>
 #include <vector>
 
 namespace pagerift::splitter {
 
-// Exit codes of the splitter; docs/splitter.md lists them for users.
-enum ExitCode : int {
-  kOk = 0,
-  kUsage = 1,
-  kCannotRead = 2,   // missing, a folder, or cannot be opened
-  kNotPdf = 3,       // not a PDF, damaged beyond repair, or no pages
-  kPassword = 4,     // needs a user password
-  kCannotWrite = 5,  // a page file cannot be written or put in place
-  kInternal = 6,     // out of memory or an unexpected fault
-};
-
 struct BurstResult {
-  int code = kOk;
-  std::string error;                  // one line, set when code != kOk
+  SplitterExit code = SplitterExit::kDone;
+  std::string error;                  // one line, set when code is not kDone
   std::vector<std::string> warnings;  // recoverable damage, deduplicated
   std::size_t pages = 0;              // page files written
 };

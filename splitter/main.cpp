@@ -12,21 +12,22 @@ constexpr std::size_t kMaxWarningLines = 20;
 
 int run(const std::vector<std::string>& args) {
   using namespace pagerift::splitter;
+  using pagerift::SplitterExit;
   if (args.size() != 2 || args[0].empty() || args[1] != "burst") {
     fs::error_line("usage: pdftk \"<source.pdf>\" burst");
-    return kUsage;
+    return static_cast<int>(SplitterExit::kUsage);
   }
   BurstResult result = burst(args[0]);
-  if (result.code != kOk) {
+  if (result.code != SplitterExit::kDone) {
     fs::error_line("pdftk: " + result.error);
-    return result.code;
+    return static_cast<int>(result.code);
   }
   for (std::size_t i = 0; i < result.warnings.size() && i < kMaxWarningLines; ++i)
     fs::error_line("pdftk: warning: " + result.warnings[i]);
   if (result.warnings.size() > kMaxWarningLines)
     fs::error_line("pdftk: warning: " + std::to_string(result.warnings.size() - kMaxWarningLines) +
                    " more warnings");
-  return kOk;
+  return static_cast<int>(SplitterExit::kDone);
 }
 
 }  // namespace
