@@ -5,6 +5,7 @@
 #include <qpdf/QPDFObjGen.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -16,7 +17,9 @@ namespace pagerift::splitter {
 // page copied with qpdf. Stream data is copied as stored; streams stored uncompressed are
 // compressed. All other objects go into one compressed object stream, indexed by a
 // cross-reference stream. Nothing is copied into a second document and nothing is serialised
-// twice, which is what makes this fast; the source is not changed.
+// twice, which is what makes this fast; the source is not changed. What the page file needs
+// otherwise than the source has it (a mended link, say) comes as a direct object in
+// `substitutes`, written under the number of the object it stands in for.
 class PageSerializer {
  public:
   PageSerializer();
@@ -28,9 +31,10 @@ class PageSerializer {
   // dictionary. The file's /ID is a digest of `id_seed` and the file's own bytes, so equal
   // input gives equal files and different pages never share an /ID. Throws when the source's
   // data cannot be read; `out` may throw when it cannot take the bytes.
-  void write(const std::set<QPDFObjGen>& outside, QPDFObjectHandle page, QPDFObjectHandle catalog,
-             QPDFObjectHandle info, const std::string& version, const std::string& id_seed,
-             Pipeline& out);
+  void write(const std::set<QPDFObjGen>& outside,
+             const std::map<QPDFObjGen, QPDFObjectHandle>& substitutes, QPDFObjectHandle page,
+             QPDFObjectHandle catalog, QPDFObjectHandle info, const std::string& version,
+             const std::string& id_seed, Pipeline& out);
 
   struct Scratch;  // buffers and compressor state kept from one page to the next
 

@@ -47,7 +47,7 @@ bool has_shared_resources(QPDF& pdf) {
 }  // namespace
 
 PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
-    : pdf_(pdf), labels_(pdf), forms_(pdf), id_seed_(std::move(id_seed)) {
+    : pdf_(pdf), labels_(pdf), forms_(pdf), id_seed_(std::move(id_seed)), links_(pdf, pages_) {
   QPDFPageDocumentHelper pages(pdf_);
   pages.pushInheritedAttributesToPage();
   try {
@@ -71,7 +71,17 @@ PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
   }
   QPDFObjectHandle root = pdf_.getRoot();
   acroform_ = root.getKey("/AcroForm");
-  extensions_ = root.getKey("/Extensions");
+  // What the document says of every page, where it is of the kind a reader expects. Optional
+  // content goes whole, so every page shows its groups as the source's configuration says.
+  for (auto [key, fits] : std::initializer_list<std::pair<const char*, bool (*)(QPDFObjectHandle)>>{
+           {"/Extensions", [](QPDFObjectHandle o) { return o.isDictionary(); }},
+           {"/Lang", [](QPDFObjectHandle o) { return o.isString(); }},
+           {"/Metadata", [](QPDFObjectHandle o) { return o.isStream(); }},
+           {"/OCProperties", [](QPDFObjectHandle o) { return o.isDictionary(); }},
+           {"/OutputIntents", [](QPDFObjectHandle o) { return o.isArray(); }},
+           {"/ViewerPreferences", [](QPDFObjectHandle o) { return o.isDictionary(); }}})
+    if (QPDFObjectHandle value = root.getKey(key); fits(value))
+      shared_entries_.emplace_back(key, value);
   info_ = pdf_.getTrailer().getKey("/Info");
   // Object streams need 1.5.
   version_ = pdf_.getPDFVersion();
@@ -117,8 +127,10 @@ void PageWriter::write(std::size_t index, Pipeline& out) {
   catalog.replaceKey("/Type", QPDFObjectHandle::newName("/Catalog"));
   catalog.replaceKey("/PageLabels", labels_for(index));
   catalog.replaceKey("/AcroForm", form_for(page));
-  if (extensions_.isDictionary()) catalog.replaceKey("/Extensions", extensions_);
-  serializer_.write(outside_, page, catalog, info_, version_,
+  for (auto& [key, value] : shared_entries_) catalog.replaceKey(key, value);
+  substitutes_.clear();
+  links_.mend(index, substitutes_);
+  serializer_.write(outside_, substitutes_, page, catalog, info_, version_,
                     id_seed_ + " page " + std::to_string(index + 1), out);
 }
 
