@@ -132,8 +132,7 @@ std::optional<LinkMender::Target> LinkMender::explicit_target(QPDFObjectHandle d
   } else if (first.isInteger()) {
     // Some writers give the page's number where a reference belongs; readers take it.
     long long number = first.getIntValue();
-    if (number < 0 || static_cast<unsigned long long>(number) >= pages_.size())
-      return std::nullopt;
+    if (number < 0 || static_cast<unsigned long long>(number) >= pages_.size()) return std::nullopt;
     target.page = static_cast<std::size_t>(number);
   } else {
     return std::nullopt;

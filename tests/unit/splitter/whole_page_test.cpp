@@ -50,8 +50,9 @@ void make_pages(Doc& doc) {
   for (int n = 1; n <= 3; ++n) {
     std::string text = "BT /F1 24 Tf 72 720 Td (Page " + std::to_string(n) + ") Tj ET\n";
     if (n == 1)
-      text += "/OC /on BDC 0 1 0 rg 100 100 100 100 re f EMC /OC /off BDC 1 0 0 rg 300 300 100 "
-              "100 re f EMC\n";
+      text +=
+          "/OC /on BDC 0 1 0 rg 100 100 100 100 re f EMC /OC /off BDC 1 0 0 rg 300 300 100 "
+          "100 re f EMC\n";
     auto page = doc.add("<< /Type /Page /MediaBox [0 0 612 792] >>");
     page.replaceKey("/Contents", QPDFObjectHandle::newStream(&doc.pdf, text));
     auto resources = QPDFObjectHandle::parse("<< /Font << >> /Properties << >> >>");
@@ -89,26 +90,27 @@ void make_whole(const fs::path& path) {
   intent.replaceKey("/DestOutputProfile", icc);
   root.replaceKey("/OutputIntents", QPDFObjectHandle::newArray({intent}));
   root.replaceKey("/ViewerPreferences", QPDFObjectHandle::parse("<< /DisplayDocTitle true >>"));
-  root.replaceKey("/Dests", QPDFObjectHandle::parse(
-                                &doc.pdf, "<< /chap [" + doc.page(3).unparse() + " /XYZ null null 0] >>"));
-  auto leaf1 = doc.add("<< /Limits [(a) (m)] /Names [(intro) [" + doc.page(1).unparse() +
-                       " /FitH 700]] >>");
+  root.replaceKey("/Dests", QPDFObjectHandle::parse(&doc.pdf, "<< /chap [" + doc.page(3).unparse() +
+                                                                  " /XYZ null null 0] >>"));
+  auto leaf1 =
+      doc.add("<< /Limits [(a) (m)] /Names [(intro) [" + doc.page(1).unparse() + " /FitH 700]] >>");
   auto leaf2 = doc.add("<< /Names [(sec.2) << /D [" + doc.page(2).unparse() + " /FitB] >>] >>");
-  root.replaceKey("/Names", QPDFObjectHandle::newDictionary(
-                                {{"/Dests", QPDFObjectHandle::newDictionary(
-                                                {{"/Kids", QPDFObjectHandle::newArray({leaf1, leaf2})}})}}));
-  doc.page(1).replaceKey(
-      "/Annots", QPDFObjectHandle::newArray({
-                     doc.link("/Dest [%1 /XYZ 10 20 1.5]"),
-                     doc.link("/Dest [%3 /Fit]"),
-                     doc.link("/A << /S /GoTo /D (sec.2) >>"),
-                     doc.link("/Dest /chap"),
-                     doc.link("/A << /S /GoTo /D (intro) /Next << /S /URI /URI (x:) >> >>"),
-                     doc.link("/A << /S /URI /URI (https://example.org/) >>"),
-                     doc.link("/Dest (nowhere)"),
-                     doc.link("/A << /S /GoToR /F (other.pdf) /D [0 /Fit] >>"),
-                     doc.link("/Dest [1 /FitV 30]"),
-                 }));
+  root.replaceKey("/Names",
+                  QPDFObjectHandle::newDictionary(
+                      {{"/Dests", QPDFObjectHandle::newDictionary(
+                                      {{"/Kids", QPDFObjectHandle::newArray({leaf1, leaf2})}})}}));
+  doc.page(1).replaceKey("/Annots",
+                         QPDFObjectHandle::newArray({
+                             doc.link("/Dest [%1 /XYZ 10 20 1.5]"),
+                             doc.link("/Dest [%3 /Fit]"),
+                             doc.link("/A << /S /GoTo /D (sec.2) >>"),
+                             doc.link("/Dest /chap"),
+                             doc.link("/A << /S /GoTo /D (intro) /Next << /S /URI /URI (x:) >> >>"),
+                             doc.link("/A << /S /URI /URI (https://example.org/) >>"),
+                             doc.link("/Dest (nowhere)"),
+                             doc.link("/A << /S /GoToR /F (other.pdf) /D [0 /Fit] >>"),
+                             doc.link("/Dest [1 /FitV 30]"),
+                         }));
   // Direct annotations, in the page's own array and in an array of its own.
   doc.page(2).replaceKey("/Annots",
                          QPDFObjectHandle::newArray({doc.link("/Dest [%1 /Fit]", true)}));
@@ -129,9 +131,9 @@ std::string lead(PageFile& file, QPDFObjectHandle annot) {
     QPDFObjectHandle spec = action.getKey("/F");
     return (spec.isDictionary() ? spec.getKey("/UF") : spec).getUTF8Value() + " " + dest_of(annot);
   }
-  QPDFObjectHandle dest =
-      action.isDictionary() ? action.getKey("/D") : annot.getKey("/Dest");
-  if (!dest.isArray() || dest.getArrayItem(0).getObjGen() != file.page().getObjectHandle().getObjGen())
+  QPDFObjectHandle dest = action.isDictionary() ? action.getKey("/D") : annot.getKey("/Dest");
+  if (!dest.isArray() ||
+      dest.getArrayItem(0).getObjGen() != file.page().getObjectHandle().getObjGen())
     return "elsewhere " + dest_of(annot);
   std::string view = dest_of(annot);
   return "here " + view.substr(view.find('/'));
@@ -139,7 +141,8 @@ std::string lead(PageFile& file, QPDFObjectHandle annot) {
 
 std::vector<std::string> leads(PageFile& file) {
   std::vector<std::string> all;
-  for (auto& annot : file.page().getAnnotations()) all.push_back(lead(file, annot.getObjectHandle()));
+  for (auto& annot : file.page().getAnnotations())
+    all.push_back(lead(file, annot.getObjectHandle()));
   return all;
 }
 
@@ -203,7 +206,8 @@ TEST_F(WholePage, EveryPageKeepsTheCatalogEntriesThatSpeakForAllPages) {
     QPDFObjectHandle oc = root.getKey("/OCProperties");
     ASSERT_TRUE(oc.isDictionary()) << name;
     std::vector<std::string> groups;
-    for (auto& group : oc.getKey("/OCGs").aitems()) groups.push_back(group.getKey("/Name").getUTF8Value());
+    for (auto& group : oc.getKey("/OCGs").aitems())
+      groups.push_back(group.getKey("/Name").getUTF8Value());
     EXPECT_EQ(groups, (std::vector<std::string>{"Shown note", "Hidden note"}));
     EXPECT_EQ(oc.getKey("/D").getKey("/OFF").getArrayItem(0).getKey("/Name").getUTF8Value(),
               "Hidden note");
@@ -212,8 +216,12 @@ TEST_F(WholePage, EveryPageKeepsTheCatalogEntriesThatSpeakForAllPages) {
   // The page draws the groups through its own resources, which are the catalog's groups.
   PageFile one(out.path / "doc_pg_0001.pdf");
   auto properties = one.page().getObjectHandle().getKey("/Resources").getKey("/Properties");
-  EXPECT_EQ(properties.getKey("/off").getObjGen(),
-            one.pdf.getRoot().getKey("/OCProperties").getKey("/D").getKey("/OFF").getArrayItem(0).getObjGen());
+  EXPECT_EQ(properties.getKey("/off").getObjGen(), one.pdf.getRoot()
+                                                       .getKey("/OCProperties")
+                                                       .getKey("/D")
+                                                       .getKey("/OFF")
+                                                       .getArrayItem(0)
+                                                       .getObjGen());
 }
 
 TEST_F(WholePage, AFileNameOutsideAsciiIsGivenAsUnicodeToo) {
@@ -240,31 +248,31 @@ TEST_F(WholePage, MalformedLinksAndEntriesAreLeftAsTheyAre) {
   root.replaceKey("/ViewerPreferences", QPDFObjectHandle::newString("x"));
   root.replaceKey("/Dests", QPDFObjectHandle::parse("[/a /b]"));
   auto loop = doc.add("<< /Names [(loop) [" + doc.page(2).unparse() + " /Fit] 7 (odd) (last)] >>");
-  loop.replaceKey("/Kids", QPDFObjectHandle::newArray({loop, QPDFObjectHandle::newInteger(3), loop}));
+  loop.replaceKey("/Kids",
+                  QPDFObjectHandle::newArray({loop, QPDFObjectHandle::newInteger(3), loop}));
   root.replaceKey("/Names", QPDFObjectHandle::newDictionary({{"/Dests", loop}}));
   auto font = doc.add("<< /Type /Font /Subtype /Type1 /BaseFont /Courier >>");
-  doc.page(1).replaceKey(
-      "/Annots",
-      QPDFObjectHandle::newArray({
-          doc.link("/Dest (loop)"),
-          doc.link("/Dest [%2 /XYZ 1 2 3 4 5 6]"),
-          doc.link("/Dest [%2 /XYZ << >> 1 2]"),
-          doc.link("/A << /S /GoTo /D 42 >>"),
-          doc.link("/A << /S /GoTo >> /Dest [%2 /Fit]"),
-          doc.link("/Dest [99 /Fit]"),
-          doc.link("/Dest [-1 /Fit]"),
-          doc.link("/Dest [" + font.unparse() + " /Fit]"),
-          doc.link("/Dest [<< /Type /Page >> /Fit]"),
-          doc.link("/Dest []"),
-          doc.link("/Dest (odd)"),
-          QPDFObjectHandle::parse("[/not /an /annotation]"),
-          QPDFObjectHandle::newNull(),
-      }));
+  doc.page(1).replaceKey("/Annots", QPDFObjectHandle::newArray({
+                                        doc.link("/Dest (loop)"),
+                                        doc.link("/Dest [%2 /XYZ 1 2 3 4 5 6]"),
+                                        doc.link("/Dest [%2 /XYZ << >> 1 2]"),
+                                        doc.link("/A << /S /GoTo /D 42 >>"),
+                                        doc.link("/A << /S /GoTo >> /Dest [%2 /Fit]"),
+                                        doc.link("/Dest [99 /Fit]"),
+                                        doc.link("/Dest [-1 /Fit]"),
+                                        doc.link("/Dest [" + font.unparse() + " /Fit]"),
+                                        doc.link("/Dest [<< /Type /Page >> /Fit]"),
+                                        doc.link("/Dest []"),
+                                        doc.link("/Dest (odd)"),
+                                        QPDFObjectHandle::parse("[/not /an /annotation]"),
+                                        QPDFObjectHandle::newNull(),
+                                    }));
   doc.write(in.path / "bad.pdf");
   auto result = run_burst(out.path, {(in.path / "bad.pdf").string(), "burst"});
   ASSERT_EQ(result.exit_code, 0) << result.err;
   PageFile one(out.path / "bad_pg_0001.pdf");
-  for (const char* key : {"/OCProperties", "/Lang", "/Metadata", "/OutputIntents", "/ViewerPreferences"})
+  for (const char* key :
+       {"/OCProperties", "/Lang", "/Metadata", "/OutputIntents", "/ViewerPreferences"})
     EXPECT_FALSE(one.pdf.getRoot().hasKey(key)) << key;
   std::vector<std::string> got;
   for (auto& annot : one.page().getAnnotations()) {
