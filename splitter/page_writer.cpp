@@ -73,14 +73,12 @@ PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
   acroform_ = root.getKey("/AcroForm");
   // What the document says of every page, where it is of the kind a reader expects. Optional
   // content goes whole, so every page shows its groups as the source's configuration says.
-  for (auto [key, fits] : std::initializer_list<std::pair<const char*, bool (*)(QPDFObjectHandle)>>{
-           {"/Extensions", [](QPDFObjectHandle o) { return o.isDictionary(); }},
-           {"/Lang", [](QPDFObjectHandle o) { return o.isString(); }},
-           {"/Metadata", [](QPDFObjectHandle o) { return o.isStream(); }},
-           {"/OCProperties", [](QPDFObjectHandle o) { return o.isDictionary(); }},
-           {"/OutputIntents", [](QPDFObjectHandle o) { return o.isArray(); }},
-           {"/ViewerPreferences", [](QPDFObjectHandle o) { return o.isDictionary(); }}})
-    if (QPDFObjectHandle value = root.getKey(key); fits(value))
+  static const std::pair<const char*, qpdf_object_type_e> kShared[] = {
+      {"/Extensions", ::ot_dictionary}, {"/Lang", ::ot_string},
+      {"/Metadata", ::ot_stream},       {"/OCProperties", ::ot_dictionary},
+      {"/OutputIntents", ::ot_array},   {"/ViewerPreferences", ::ot_dictionary}};
+  for (auto [key, type] : kShared)
+    if (QPDFObjectHandle value = root.getKey(key); value.getTypeCode() == type)
       shared_entries_.emplace_back(key, value);
   info_ = pdf_.getTrailer().getKey("/Info");
   // Object streams need 1.5.

@@ -166,7 +166,13 @@ int main(int argc, char** argv) {
         QPDFObjectHandle action = annot.getKey("/A");
         auto want = source_target(
             source, numbers, action.isDictionary() ? action.getKey("/D") : annot.getKey("/Dest"));
-        if (!want) continue;
+        if (!want) {
+          faults.push_back("page " + std::to_string(i + 1) + " link " + std::to_string(k + 1) +
+                           " leads nowhere in the source either: " +
+                           (action.isDictionary() ? action.getKey("/D") : annot.getKey("/Dest"))
+                               .unparseResolved());
+          continue;
+        }
         ++live_before;
         QPDFObjectHandle mended =
             after.isArray() ? after.getArrayItem(k) : QPDFObjectHandle::newNull();
