@@ -60,7 +60,7 @@ class PageSink : public Pipeline {
     buffer_.clear();
   }
   void write(unsigned char const* data, size_t len) override {
-    if (buffer_.size() + len > kBufferLimit) {
+    if (len > kBufferLimit - buffer_.size()) {
       flush();
       if (len > kBufferLimit) return put(reinterpret_cast<const char*>(data), len);
     }
