@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <qpdf/FileInputSource.hh>
+#include <qpdf/QPDF.hh>
 #include <qpdf/QPDFSystemError.hh>
 
 #include <cstdint>
@@ -128,6 +129,39 @@ TEST_F(Hostile, WarningsByTheHundredThousandTakeLinearTime) {
   ASSERT_EQ(result.exit_code, 0) << result.err.substr(0, 2000);
   EXPECT_EQ(list_dir(here.path), page_names("in", 2));
   EXPECT_EQ(result.err_lines(), 21);  // twenty warnings and how many more there were
+}
+
+// qpdf cannot read back a version past what an int holds, in the source or in a page file that
+// copies it; one it cannot read at all it takes for 1.2, after a warning.
+TEST_F(Hostile, HeaderVersionIsReadAsQpdfReadsIt) {
+  const std::vector<std::string> objects = {"<</Type/Catalog/Pages 2 0 R>>",
+                                            "<</Type/Pages/Kids[3 0 R]/Count 1>>",
+                                            "<</Type/Page/Parent 2 0 R/MediaBox[0 0 10 10]>>"};
+  const std::pair<std::string, std::string> cases[] = {
+      {"%PDF-99999999999.9", ""}, {"%PDF-1.99999999999", ""}, {"%PDF-x.y", "1.5"},
+      {"%PDF-1.", "1.5"},         {"%PDF-1.2", "1.5"},        {"%PDF-01.7", "1.7"},
+      {"%PDF-2.0", "2.0"},        {"%PDF-1.6abc", "1.6"},
+  };
+  for (auto& [header, written] : cases) {
+    TempDir here;
+    write_file(out.path / "v.pdf", pdf_of(objects, header));
+    auto result = run_burst(here.path, {(out.path / "v.pdf").string(), "burst"});
+    if (written.empty()) {
+      EXPECT_EQ(result.exit_code, 3) << header << ": " << result.err;
+      EXPECT_EQ(result.err_lines(), 1) << header << ": " << result.err;
+      EXPECT_EQ(list_dir(here.path), std::vector<std::string>{}) << header;
+      continue;
+    }
+    EXPECT_EQ(result.exit_code, 0) << header << ": " << result.err;
+    ASSERT_EQ(list_dir(here.path), page_names("v", 1)) << header;
+    QPDF page;
+    page.processFile((here.path / "v_pg_0001.pdf").c_str());
+    std::string version;
+    int extension_level = 0;
+    page.getVersionAsPDFVersion().getVersion(version, extension_level);
+    EXPECT_EQ(version, written) << header;
+    EXPECT_EQ(page.getPDFVersion(), written) << header;
+  }
 }
 
 }  // namespace
