@@ -18,6 +18,7 @@
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <unordered_set>
 #include <utility>
 
 namespace pagerift::splitter {
@@ -61,7 +62,7 @@ class PageSink : public Pipeline {
     buffer_.clear();
   }
   void write(unsigned char const* data, size_t len) override {
-    if (buffer_.size() + len > kBufferLimit) {
+    if (len > kBufferLimit - buffer_.size()) {
       flush();
       if (len > kBufferLimit) return put(reinterpret_cast<const char*>(data), len);
     }
@@ -93,10 +94,13 @@ class PageSink : public Pipeline {
   bool failed_ = false;
 };
 
+// Damaged content can give a warning for every token, hundreds of thousands of them: repeats are
+// found in a hash set, so the time stays linear in the warnings.
 void collect_warnings(QPDF& pdf, std::vector<std::string>& into) {
+  std::unordered_set<std::string> seen(into.begin(), into.end());
   for (auto& w : pdf.getWarnings()) {
     std::string line = one_line(w.what());
-    if (std::find(into.begin(), into.end(), line) == into.end()) into.push_back(line);
+    if (seen.insert(line).second) into.push_back(std::move(line));
   }
 }
 

@@ -1,9 +1,11 @@
 #include "splitter/file_source.h"
 
 #include <qpdf/QPDFExc.hh>
+#include <qpdf/QPDFSystemError.hh>
 #include <qpdf/QUtil.hh>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
@@ -56,12 +58,17 @@ size_t CachedFileSource::read(char* buffer, size_t length) {
   return done;
 }
 
+// The offset may come straight from the file (a stream's /Length, say) and be anything. Like the
+// C library under qpdf's own file source, refuse a position before the start or past what an
+// offset can hold, and stay where we were.
 void CachedFileSource::seek(qpdf_offset_t offset, int whence) {
   qpdf_offset_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? pos_ : size_;
-  if (base + offset < 0)
-    throw std::runtime_error("seek to " + name_ + ", offset " + std::to_string(offset) + " (" +
-                             std::to_string(whence) + "): before the start of the file");
-  pos_ = base + offset;
+  qpdf_offset_t to = 0;
+  if (__builtin_add_overflow(base, offset, &to) || to < 0)
+    throw QPDFSystemError("seek to " + name_ + ", offset " + std::to_string(offset) + " (" +
+                              std::to_string(whence) + ")",
+                          EINVAL);
+  pos_ = to;
 }
 
 // Same contract as qpdf's file source: the offset of the next end of line, positioned after it.

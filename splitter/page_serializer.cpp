@@ -60,8 +60,9 @@ class Deflater final {
   Deflater(const Deflater&) = delete;
   Deflater& operator=(const Deflater&) = delete;
 
-  // Replaces `out` with `in` compressed.
+  // Replaces `out` with `in` compressed. zlib counts in 32 bits (its bound, too, on Windows).
   void run(const std::string& in, std::string& out) {
+    if (in.size() > kMaxInput) throw std::length_error("an object too large to compress");
     deflateReset(&z_);
     out.resize(deflateBound(&z_, static_cast<uLong>(in.size())));
     z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
@@ -73,6 +74,7 @@ class Deflater final {
   }
 
  private:
+  static constexpr std::size_t kMaxInput = 1u << 30;
   z_stream z_{};
 };
 

@@ -7,7 +7,6 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
-#include <cstdio>
 #include <list>
 #include <new>
 #include <stdexcept>
@@ -81,12 +80,12 @@ PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
     if (QPDFObjectHandle value = root.getKey(key); value.getTypeCode() == type)
       shared_entries_.emplace_back(key, value);
   info_ = pdf_.getTrailer().getKey("/Info");
-  // Object streams need 1.5.
-  version_ = pdf_.getPDFVersion();
-  int major = 1, minor = 0;
-  if (std::sscanf(version_.c_str(), "%d.%d", &major, &minor) != 2 || (major == 1 && minor < 5) ||
-      major < 1)
-    version_ = "1.5";
+  // Read as qpdf reads it, so a version that it cannot read back (99999999999.9, say) fails the
+  // run here, as it fails qpdf, instead of being copied into every page file. Object streams
+  // need 1.5.
+  PDFVersion version = pdf_.getVersionAsPDFVersion();
+  int extension_level = 0;
+  (version < PDFVersion(1, 5) ? PDFVersion(1, 5) : version).getVersion(version_, extension_level);
 }
 
 // The page's top-level form fields with the form-wide defaults they rely on; null without any.

@@ -206,6 +206,11 @@ RunResult run_burst(const fs::path& cwd, const std::vector<std::string>& args,
                    static_cast<rlim_t>(options.max_file_size)};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (options.cpu_seconds) {
+      rlimit limit{static_cast<rlim_t>(options.cpu_seconds),
+                   static_cast<rlim_t>(options.cpu_seconds)};
+      setrlimit(RLIMIT_CPU, &limit);
+    }
     std::vector<char*> argv{const_cast<char*>(PAGERIFT_BURST_EXE)};
     for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

@@ -58,6 +58,7 @@ std::vector<std::string> page_names(const std::string& stem, int pages);
 struct RunOptions {
   int timeout_seconds = 120;
   long max_file_size = 0;               // RLIMIT_FSIZE for the child; 0 = unlimited
+  int cpu_seconds = 0;                  // RLIMIT_CPU for the child, a hang guard; 0 = unlimited
   bool remove_cwd = false;              // the child's folder is deleted before it starts
   std::function<void()> while_running;  // called repeatedly until the child ends
 };
