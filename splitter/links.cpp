@@ -20,6 +20,12 @@ QPDFObjectHandle file_spec(const std::string& name) {
                                           {"/UF", QPDFObjectHandle::newUnicodeString(name)}});
 }
 
+// A dictionary of the same items, sharing their values: qpdf's shallowCopy() copies every direct
+// value inside too, and a link's copy is made for every link of every page.
+QPDFObjectHandle copy_of(QPDFObjectHandle dict) {
+  return QPDFObjectHandle::newDictionary(dict.getDictAsMap());
+}
+
 }  // namespace
 
 LinkMender::LinkMender(QPDF& pdf, const std::vector<QPDFObjectHandle>& pages)
@@ -52,7 +58,7 @@ void LinkMender::mend(std::size_t index, Substitutes& out) {
   if (annots.isIndirect()) {
     out[annots.getObjGen()] = list;
   } else {
-    QPDFObjectHandle copy = page.shallowCopy();
+    QPDFObjectHandle copy = copy_of(page);
     copy.replaceKey("/Annots", list);
     out[page.getObjGen()] = copy;
   }
@@ -67,7 +73,7 @@ QPDFObjectHandle LinkMender::mend_annotation(QPDFObjectHandle annot, std::size_t
     if (!target) return {};
     QPDFObjectHandle mended = go_to(*target, index, action);
     if (!mended.isInitialized()) return {};
-    QPDFObjectHandle copy = annot.shallowCopy();
+    QPDFObjectHandle copy = copy_of(annot);
     copy.replaceKey("/A", mended);
     return copy;
   }
@@ -76,7 +82,7 @@ QPDFObjectHandle LinkMender::mend_annotation(QPDFObjectHandle annot, std::size_t
   if (!target) return {};
   QPDFObjectHandle mended = go_to(*target, index, QPDFObjectHandle());
   if (!mended.isInitialized()) return {};
-  QPDFObjectHandle copy = annot.shallowCopy();
+  QPDFObjectHandle copy = copy_of(annot);
   if (mended.isArray()) {
     copy.replaceKey("/Dest", mended);
   } else {
@@ -97,12 +103,14 @@ QPDFObjectHandle LinkMender::go_to(const Target& target, std::size_t index,
   QPDFObjectHandle dest = QPDFObjectHandle::newArray(items);
   if (!here && file_names_.size() != pages_.size()) return {};
   QPDFObjectHandle mended =
-      action.isInitialized() ? action.shallowCopy() : QPDFObjectHandle::newDictionary();
+      action.isInitialized() ? copy_of(action) : QPDFObjectHandle::newDictionary();
   if (here) {
     if (!action.isInitialized()) return dest;
   } else {
     mended.replaceKey("/S", QPDFObjectHandle::newName("/GoToR"));
-    mended.replaceKey("/F", file_spec(file_names_[target.page]));
+    QPDFObjectHandle& spec = file_specs_[target.page];
+    if (!spec.isInitialized()) spec = file_spec(file_names_[target.page]);
+    mended.replaceKey("/F", spec);
     mended.removeKey("/SD");  // a structure destination in a tree the page file does not have
     names_files_ = true;
   }

@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace pagerift::splitter {
@@ -29,7 +30,10 @@ class LinkMender {
   LinkMender(QPDF& pdf, const std::vector<QPDFObjectHandle>& pages);
 
   // The file names of the set, one per page, which links to other pages name.
-  void set_file_names(std::vector<std::string> names) { file_names_ = std::move(names); }
+  void set_file_names(std::vector<std::string> names) {
+    file_names_ = std::move(names);
+    file_specs_.assign(file_names_.size(), QPDFObjectHandle());
+  }
 
   // Adds to `out` what page `index` needs written differently: its mended link annotations, or,
   // where they are direct, the array or page that holds them.
@@ -53,8 +57,9 @@ class LinkMender {
   const std::vector<QPDFObjectHandle>& pages_;
   std::map<QPDFObjGen, std::size_t> page_numbers_;
   std::vector<std::string> file_names_;
+  std::vector<QPDFObjectHandle> file_specs_;  // made once a page, shared by the links to it
   // Every named destination, read on first use: most documents have none, or no links.
-  std::optional<std::map<std::string, QPDFObjectHandle>> names_;
+  std::optional<std::unordered_map<std::string, QPDFObjectHandle>> names_;
   bool names_files_ = false;
 };
 

@@ -151,7 +151,7 @@ cpu_of() {
   local dir=$WORK/out-sample user sys
   rm -rf "$dir" && mkdir -p "$dir"
   (cd "$dir" && /usr/bin/time -f '%U %S' -o "$WORK/time-sample" "$@" >/dev/null 2>&1) || true
-  read -r user sys <"$WORK/time-sample"
+  read -r user sys < <(tail -n 1 "$WORK/time-sample")  # after a line on a non-zero exit, if any
   echo "$user + $sys" | bc -l
 }
 median() { printf '%s\n' "$@" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
@@ -162,7 +162,7 @@ sample() {
   local files=() f pages tool runs=${BENCH_SAMPLE_RUNS:-5} sum_burst=0 sum_qpdf=0 sum_base=0
   local tools=(burst qpdf)
   [ -z "$BASELINE" ] || tools+=(baseline)
-  while IFS= read -r f; do files+=("$f"); done < <(find "$BENCH_SAMPLE" -name '*.pdf' -type f | sort)
+  while IFS= read -r f; do files+=("$f"); done < <(find -L "$BENCH_SAMPLE" -name '*.pdf' -type f | sort)
   echo
   echo "sample: ${#files[@]} PDFs under $BENCH_SAMPLE, median of $runs runs per file and tool"
   [ -z "$BASELINE" ] || printf '%-44s %6s %9s %9s %7s %s\n' "files of 100 pages or more" pages "burst s" "base s" ratio goal

@@ -6,6 +6,7 @@ import os
 import subprocess
 from pathlib import Path
 
+import pytest
 from PIL import Image
 
 from pdfs import GREEN_BOX, RED_BOX, XMP, make_whole_pdf, page_files
@@ -42,6 +43,7 @@ def raw_stream(pdf, ref):
                           capture_output=True, check=True, timeout=60).stdout
 
 
+@pytest.mark.cost(12)
 def test_page_files_render_like_their_pages_link_to_each_other_and_keep_the_catalog(app, workdir, tmp_path):
     src = make_whole_pdf(tmp_path / "whole.pdf")
     # A name of the first set is taken, so the set is "whole (2)", and its links must say so.
