@@ -73,9 +73,11 @@ void Frame::OnOtherButtonDown(HWND w, BOOL, int x, int y, UINT keys) {
 
 void Frame::Press(HWND w, int x, int y, UINT keys, bool left) {
   const Target t = HitTest(w, {x, y});
-  if (!t.control) return;
-  // A click is a left press and release on the same control.
+  // A click is a left press and release on the same control. A left press
+  // anywhere else, the bare skin included, forgets an earlier press whose
+  // release never came (a window move swallows it).
   if (left) pressed_ = t.control;
+  if (!t.control) return;
   Dispatch([&] { mainPtr_->MouseDown(*t.control, Buttons(keys)); });
 }
 
