@@ -5,7 +5,6 @@
 
 #include <utility>
 
-#include "win32/faults.h"
 #include "win32/text.h"
 
 namespace pagerift::win {
@@ -21,14 +20,6 @@ int Buttons(UINT keys) {
 }
 
 }  // namespace
-
-// Runs a handler for a message, then shows what it changed.
-template <typename F>
-void Frame::Dispatch(F&& handler) {
-  if (revoked_) return;
-  RunGuarded("a window message", handler);
-  Sync();
-}
 
 Frame::Target Frame::HitTest(HWND w, POINT p) const {
   const float x = p.x * tppX_, y = p.y * tppY_;
@@ -115,7 +106,9 @@ void Frame::OnCommand(HWND w, int, HWND control, UINT code) {
   // What the user did in a real control goes into the model; the model's own
   // changes, applied by Sync, come back here too and are not news.
   const std::optional<ControlId> id = IdOf(control);
-  if (w != hwnd_ || !id || syncing_) return;
+  if (w != hwnd_ || !id) return;
+  if (code == EN_SETFOCUS) lastFocus_ = control;  // only text boxes send this code
+  if (syncing_) return;
   if (code == EN_CHANGE) {
     const int n = GetWindowTextLengthW(control);
     std::wstring text(static_cast<size_t>(n) + 1, L'\0');

@@ -5,6 +5,7 @@
  * Usage: wininfo.exe OUT_FILE TITLE window          -- one line: the window's rect, state and DPI
  *        wininfo.exe OUT_FILE TITLE controls        -- one line per descendant control
  *        wininfo.exe OUT_FILE TITLE click X Y       -- posts a left click at client point (X, Y)
+ *        wininfo.exe OUT_FILE TITLE post MSG WPARAM -- posts message MSG (decimal) to the window
  * Every line is one JSON object, UTF-8. Exit 1: no such window; 2: bad arguments; 3: cannot write.
  */
 #include <windows.h>
@@ -116,9 +117,13 @@ int wmain(int argc, wchar_t** argv) {
         !PostMessageW(top, WM_LBUTTONUP, 0, at))
       return 4;
   }
+  if (!wcscmp(argv[3], L"post")) {
+    if (argc != 6) return 2;
+    if (!PostMessageW(top, (UINT)_wtoi(argv[4]), (WPARAM)_wtoi(argv[5]), 0)) return 4;
+  }
   out = _wfopen(argv[1], L"wb");
   if (!out) return 3;
-  if (!wcscmp(argv[3], L"window") || !wcscmp(argv[3], L"click"))
+  if (!wcscmp(argv[3], L"window") || !wcscmp(argv[3], L"click") || !wcscmp(argv[3], L"post"))
     window_line();
   else if (!wcscmp(argv[3], L"controls")) {
     GUITHREADINFO gui;
