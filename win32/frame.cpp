@@ -27,6 +27,7 @@ void Frame::Attach(MainWindow& main) {
 
 Frame::~Frame() {
   Revoke();
+  DisconnectAccessible();
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
@@ -207,6 +208,11 @@ LRESULT Frame::OnMessage(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
     HANDLE_MSG(w, WM_KILLFOCUS, OnKillFocus);
     case WM_CHANGEUISTATE: OnChangeUiState(w, wParam, lParam); return 0;
     case WM_UPDATEUISTATE: OnUpdateUiState(w, wParam, lParam); return 0;
+    case WM_GETOBJECT: return OnGetObject(w, wParam, lParam);
+    case kActivateMessage:
+      if (w == hwnd_ && wParam < formPtr_->controls.size())
+        Dispatch([&] { mainPtr_->Activate(static_cast<ControlId>(wParam)); });
+      return 0;
     default: return DefWindowProcW(w, msg, wParam, lParam);
   }
 }

@@ -8,9 +8,11 @@
 //   frame_ops.cpp       the window operations the handlers ask for
 //   frame_paint.cpp     painting, and the pixel rectangles of the controls
 //   frame_keys.cpp      the keyboard: keys, the focus and its cue
+//   frame_access.cpp    the frame's side of what a screen reader finds (accessible.h)
 #pragma once
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <map>
 #include <optional>
@@ -24,6 +26,7 @@
 
 namespace pagerift::win {
 
+class Accessible;
 class DropTarget;
 
 class Frame : public WindowOps {
@@ -49,6 +52,16 @@ class Frame : public WindowOps {
   // Every message a message loop takes goes here first; true when it has
   // been handled (a key of the window's own, or the dialog keys: Tab...).
   bool PreTranslate(MSG& msg);
+
+  // For the accessible objects.
+  const Form& form() const { return *formPtr_; }
+  // The object that answers for the frame's client area or a control's
+  // window; null for other windows.
+  IAccessible* AccessibleFor(HWND w);
+  // Where a control shows on screen; no control: the client area.
+  RECT ScreenRect(std::optional<ControlId> control) const;
+  // Clicks the control for a user without a mouse, from the message loop.
+  void PostActivate(ControlId control);
 
   // WindowOps
   void SetTopmost() override;
@@ -79,8 +92,9 @@ class Frame : public WindowOps {
     float x = 0, y = 0;
     bool inside = false;
   };
-  static constexpr int kFirstControlId = 100;   // child window ids, in control order
-  static constexpr int kComboListHeight = 200;  // a combo's window holds its drop-down too
+  static constexpr int kFirstControlId = 100;       // child window ids, in control order
+  static constexpr int kComboListHeight = 200;      // a combo's window holds its drop-down too
+  static constexpr UINT kActivateMessage = WM_APP;  // wParam: the control
 
   // frame.cpp
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -118,6 +132,11 @@ class Frame : public WindowOps {
   void DrawFocusCue(HWND box, HDC dc, RECT rc) const;
   std::optional<ControlId> FocusedControl() const;
 
+  // frame_access.cpp
+  LRESULT OnGetObject(HWND w, WPARAM wParam, LPARAM lParam);
+  void NotifyAccessible(ControlId control, DWORD event);
+  void DisconnectAccessible();
+
   // frame_sync.cpp
   void SyncControl(size_t index);
   void SyncList(HWND w, const Control& c, Applied& a);
@@ -144,6 +163,8 @@ class Frame : public WindowOps {
   std::optional<ControlId> pressed_;  // control a left press went down on
   HWND lastFocus_ = nullptr;          // the control that last held the focus
   bool hideFocusCue_ = false;         // UISF_HIDEFOCUS
+  Accessible* clientAccessible_ = nullptr;
+  Accessible* dropZoneAccessible_ = nullptr;
   DropTarget* dropTarget_ = nullptr;
   bool revoked_ = false;
   bool syncing_ = false;

@@ -1,6 +1,6 @@
 """Pagerift with the keyboard alone, black box: Tab to the drop zone and Return or Space for the dialog,
 the focus cue, F1 for the help page, the system menu, closing by Alt+F4, WM_CLOSE and WM_ENDSESSION (idle
-and in the middle of a job)."""
+and in the middle of a job), and the window's answer to a screen reader's first question."""
 import shutil
 
 import pytest
@@ -14,6 +14,7 @@ CAPTION = (300, 15)  # bare background, no tooltip
 CUE_ROW, CUE_COLUMNS = 30, range(10, 110)  # window pixels on the top line of the drop zone's focus cue
 HELP_URL = "http://www.pagerift.example/pagerift.html"
 WM_CLOSE, WM_ENDSESSION = 0x0010, 0x0016
+ATOMS = range(0xC000, 0x10000)  # where Wine's answers to WM_GETOBJECT come from
 
 
 def keyboard_to(app):
@@ -67,6 +68,16 @@ def test_the_system_menu_minimises_the_window(app, wineprefix):
     app.display.key("n")  # Mi_nimize
     wait_until(lambda: wininfo.window_state(wineprefix)["iconic"], 15, "the window to be minimised")
     app.assert_alive()
+
+
+def test_the_window_and_its_drop_zone_answer_a_screen_reader(app, wineprefix):
+    start_ready(app)
+    answers = wininfo.object_answers(wineprefix)
+    zone = wininfo.controls(wineprefix)["picDrag"]["id"]
+    folder = wininfo.controls(wineprefix)["txtPath"]["id"]
+    assert answers[0] in ATOMS, f"the frame answered {answers[0]}"
+    assert answers[zone] in ATOMS, f"the drop zone answered {answers[zone]}"
+    assert answers[folder] == 0, "the folder box is Windows' own edit control"
 
 
 def _close(app, wineprefix, way):

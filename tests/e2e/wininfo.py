@@ -53,3 +53,10 @@ def post_click(prefix, x, y, title=TITLE):
 def post(prefix, message, wparam=0, title=TITLE):
     """Posts a window message (WM_CLOSE, WM_ENDSESSION...) to the window, as the system would send it."""
     assert prefix.window_info(title, "post", int(message), int(wparam)) is not None, f"no window titled {title!r}"
+
+
+def object_answers(prefix, title=TITLE):
+    """{control id (0: the window itself): what it answers WM_GETOBJECT for OBJID_CLIENT}."""
+    lines = prefix.window_info(title, "getobject")
+    assert lines is not None, f"no window titled {title!r}"
+    return {line["id"]: line["answer"] for line in lines}
