@@ -51,6 +51,19 @@ void MainWindow::Click(ControlId control) {
   }
 }
 
+void MainWindow::KeyDown(std::optional<ControlId> focus, Key key) {
+  if (key == Key::Help) return HelpClick(ports_);
+  // Return and Space press the drop zone as they would a button.
+  if (focus == picDrag) Activate(picDrag);
+}
+
+void MainWindow::Activate(ControlId control) {
+  // A mouse cannot reach a hidden or disabled control; neither may anything
+  // else. The drop zone is both from a drop until its job is over.
+  const Control& c = form_[control];
+  if (c.Visible && c.Enabled) Click(control);
+}
+
 void MainWindow::DragOver(ControlId control, DragState state) {
   if (control == picDrag) DropZoneDragOver(form_, state);
 }

@@ -27,6 +27,12 @@ class MainWindow {
   void MouseMove(std::optional<ControlId> control, int buttons, float x, float y);
   void MouseDown(ControlId control, int buttons);
   void Click(ControlId control);
+  // A key pressed while `focus` holds the keyboard focus (none: the window
+  // itself or nothing of it).
+  void KeyDown(std::optional<ControlId> focus, Key key);
+  // A click's work for a user without a mouse (the keyboard, a screen
+  // reader); nothing while the control is hidden or disabled.
+  void Activate(ControlId control);
   void DragOver(ControlId control, DragState state);
   unsigned Drop(ControlId control, const std::optional<std::vector<std::string>>& files);
   [[noreturn]] void Unload();

@@ -9,7 +9,7 @@ int App::Run() {
   frame_.Sync();
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    if (IsDialogMessageW(frame_.hwnd(), &msg)) continue;
+    if (frame_.PreTranslate(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

@@ -27,6 +27,7 @@ void Frame::Attach(MainWindow& main) {
 
 Frame::~Frame() {
   Revoke();
+  DisconnectAccessible();
   if (hwnd_) DestroyWindow(hwnd_);
 }
 
@@ -67,6 +68,7 @@ bool Frame::Create(HINSTANCE instance) {
   if (!hwnd_) return false;
   CreateControls(instance);
   CreateTooltips(instance);
+  HideFocusCueUntilKeyboardUse();
   if (HWND drop = ControlWindow(picDrag))
     dropTarget_ = DropTarget::Register(drop, *mainPtr_, *this);
   Sync();
@@ -200,6 +202,17 @@ LRESULT Frame::OnMessage(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
     HANDLE_MSG(w, WM_COMMAND, OnCommand);
     HANDLE_MSG(w, WM_CLOSE, OnClose);
     HANDLE_MSG(w, WM_ENDSESSION, OnEndSession);
+    HANDLE_MSG(w, WM_KEYDOWN, OnKey);
+    HANDLE_MSG(w, WM_GETDLGCODE, OnGetDlgCode);
+    HANDLE_MSG(w, WM_SETFOCUS, OnSetFocus);
+    HANDLE_MSG(w, WM_KILLFOCUS, OnKillFocus);
+    case WM_CHANGEUISTATE: OnChangeUiState(w, wParam, lParam); return 0;
+    case WM_UPDATEUISTATE: OnUpdateUiState(w, wParam, lParam); return 0;
+    case WM_GETOBJECT: return OnGetObject(w, wParam, lParam);
+    case kActivateMessage:
+      if (w == hwnd_ && wParam < formPtr_->controls.size())
+        Dispatch([&] { mainPtr_->Activate(static_cast<ControlId>(wParam)); });
+      return 0;
     default: return DefWindowProcW(w, msg, wParam, lParam);
   }
 }

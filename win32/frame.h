@@ -7,9 +7,12 @@
 //   frame_sync.cpp      bringing the real windows in line with the model
 //   frame_ops.cpp       the window operations the handlers ask for
 //   frame_paint.cpp     painting, and the pixel rectangles of the controls
+//   frame_keys.cpp      the keyboard: keys, the focus and its cue
+//   frame_access.cpp    the frame's side of what a screen reader finds (accessible.h)
 #pragma once
 
 #include <windows.h>
+#include <oleacc.h>
 
 #include <map>
 #include <optional>
@@ -18,10 +21,12 @@
 
 #include "app/main_window.h"
 #include "core/ports.h"
+#include "win32/faults.h"
 #include "win32/raii.h"
 
 namespace pagerift::win {
 
+class Accessible;
 class DropTarget;
 
 class Frame : public WindowOps {
@@ -44,6 +49,19 @@ class Frame : public WindowOps {
   void Sync();
   // Stops delivering events (the program is ending).
   void Revoke();
+  // Every message a message loop takes goes here first; true when it has
+  // been handled (a key of the window's own, or the dialog keys: Tab...).
+  bool PreTranslate(MSG& msg);
+
+  // For the accessible objects.
+  const Form& form() const { return *formPtr_; }
+  // The object that answers for the frame's client area or a control's
+  // window; null for other windows.
+  IAccessible* AccessibleFor(HWND w);
+  // Where a control shows on screen; no control: the client area.
+  RECT ScreenRect(std::optional<ControlId> control) const;
+  // Clicks the control for a user without a mouse, from the message loop.
+  void PostActivate(ControlId control);
 
   // WindowOps
   void SetTopmost() override;
@@ -74,8 +92,9 @@ class Frame : public WindowOps {
     float x = 0, y = 0;
     bool inside = false;
   };
-  static constexpr int kFirstControlId = 100;   // child window ids, in control order
-  static constexpr int kComboListHeight = 200;  // a combo's window holds its drop-down too
+  static constexpr int kFirstControlId = 100;       // child window ids, in control order
+  static constexpr int kComboListHeight = 200;      // a combo's window holds its drop-down too
+  static constexpr UINT kActivateMessage = WM_APP;  // wParam: the control
 
   // frame.cpp
   static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -101,6 +120,23 @@ class Frame : public WindowOps {
   void Press(HWND w, int x, int y, UINT keys, bool left);
   Target HitTest(HWND w, POINT p) const;
 
+  // frame_keys.cpp
+  void OnKey(HWND w, UINT vk, BOOL down, int repeat, UINT flags);
+  UINT OnGetDlgCode(HWND w, LPMSG msg);
+  void OnSetFocus(HWND w, HWND previous);
+  void OnKillFocus(HWND w, HWND next);
+  void OnChangeUiState(HWND w, WPARAM wParam, LPARAM lParam);
+  void OnUpdateUiState(HWND w, WPARAM wParam, LPARAM lParam);
+  void HideFocusCueUntilKeyboardUse();
+  bool FocusCueShown(HWND box) const;
+  void DrawFocusCue(HWND box, HDC dc, RECT rc) const;
+  std::optional<ControlId> FocusedControl() const;
+
+  // frame_access.cpp
+  LRESULT OnGetObject(HWND w, WPARAM wParam, LPARAM lParam);
+  void NotifyAccessible(ControlId control, DWORD event);
+  void DisconnectAccessible();
+
   // frame_sync.cpp
   void SyncControl(size_t index);
   void SyncList(HWND w, const Control& c, Applied& a);
@@ -125,11 +161,23 @@ class Frame : public WindowOps {
   std::map<std::pair<int, bool>, UniqueFont> fonts_;
   SIZE appliedSize_{-1, -1};
   std::optional<ControlId> pressed_;  // control a left press went down on
+  HWND lastFocus_ = nullptr;          // the control that last held the focus
+  bool hideFocusCue_ = false;         // UISF_HIDEFOCUS
+  Accessible* clientAccessible_ = nullptr;
+  Accessible* dropZoneAccessible_ = nullptr;
   DropTarget* dropTarget_ = nullptr;
   bool revoked_ = false;
   bool syncing_ = false;
   bool topmost_ = false;
   HCURSOR hand_ = nullptr;
 };
+
+// Runs a handler for a message, then shows what it changed.
+template <typename F>
+void Frame::Dispatch(F&& handler) {
+  if (revoked_) return;
+  RunGuarded("a window message", handler);
+  Sync();
+}
 
 }  // namespace pagerift::win

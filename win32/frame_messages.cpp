@@ -5,7 +5,6 @@
 
 #include <utility>
 
-#include "win32/faults.h"
 #include "win32/text.h"
 
 namespace pagerift::win {
@@ -21,14 +20,6 @@ int Buttons(UINT keys) {
 }
 
 }  // namespace
-
-// Runs a handler for a message, then shows what it changed.
-template <typename F>
-void Frame::Dispatch(F&& handler) {
-  if (revoked_) return;
-  RunGuarded("a window message", handler);
-  Sync();
-}
 
 Frame::Target Frame::HitTest(HWND w, POINT p) const {
   const float x = p.x * tppX_, y = p.y * tppY_;
@@ -73,9 +64,11 @@ void Frame::OnOtherButtonDown(HWND w, BOOL, int x, int y, UINT keys) {
 
 void Frame::Press(HWND w, int x, int y, UINT keys, bool left) {
   const Target t = HitTest(w, {x, y});
-  if (!t.control) return;
-  // A click is a left press and release on the same control.
+  // A click is a left press and release on the same control. A left press
+  // anywhere else, the bare skin included, forgets an earlier press whose
+  // release never came (a window move swallows it).
   if (left) pressed_ = t.control;
+  if (!t.control) return;
   Dispatch([&] { mainPtr_->MouseDown(*t.control, Buttons(keys)); });
 }
 
@@ -113,7 +106,9 @@ void Frame::OnCommand(HWND w, int, HWND control, UINT code) {
   // What the user did in a real control goes into the model; the model's own
   // changes, applied by Sync, come back here too and are not news.
   const std::optional<ControlId> id = IdOf(control);
-  if (w != hwnd_ || !id || syncing_) return;
+  if (w != hwnd_ || !id) return;
+  if (code == EN_SETFOCUS) lastFocus_ = control;  // only text boxes send this code
+  if (syncing_) return;
   if (code == EN_CHANGE) {
     const int n = GetWindowTextLengthW(control);
     std::wstring text(static_cast<size_t>(n) + 1, L'\0');

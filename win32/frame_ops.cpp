@@ -1,8 +1,6 @@
 // The window operations the handlers ask for.
 #include "win32/frame.h"
 
-#include <windowsx.h>
-
 #include "skin/controls.h"
 
 namespace pagerift::win {
@@ -47,7 +45,8 @@ void Frame::SetCapture(ControlId control) {
 void Frame::ReleaseCapture() { ::ReleaseCapture(); }
 
 void Frame::ShowDropDown(ControlId combo) {
-  if (HWND w = ControlWindow(combo)) ComboBox_ShowDropdown(w, TRUE);
+  // All bits set, as the window has always sent it, not just TRUE.
+  if (HWND w = ControlWindow(combo)) SendMessageW(w, CB_SHOWDROPDOWN, ~WPARAM{0}, 0);
 }
 
 }  // namespace pagerift::win

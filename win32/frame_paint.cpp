@@ -87,6 +87,7 @@ void Frame::PaintBox(HWND box, HDC dc) {
     if (const PicturePtr& picture = (*formPtr_)[*id].Picture)
       DrawBitmap(dc, PictureBitmap(picture->resource), rc, false);
   }
+  DrawFocusCue(box, dc, rc);
 }
 
 }  // namespace pagerift::win

@@ -58,6 +58,8 @@ void Frame::SyncControl(size_t i) {
         SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
       }
     }
+    // A reader speaks the status text when it hears that its name changed.
+    if (!first && c.Caption != a.caption) NotifyAccessible(c.id, EVENT_OBJECT_NAMECHANGE);
     a.rect = r;
     a.visible = c.Visible;
     a.picture = c.Picture.get();
@@ -76,6 +78,8 @@ void Frame::SyncControl(size_t i) {
     SendMessageW(w, WM_SETFONT, reinterpret_cast<WPARAM>(Font(c.FontSize, c.fontUnderline)), TRUE);
     a.fontSize = c.FontSize;
   }
+  if (!first && (c.Enabled != a.enabled || c.Visible != a.visible))
+    NotifyAccessible(c.id, EVENT_OBJECT_STATECHANGE);  // the drop zone is available or not
   if (c.Enabled != a.enabled || first) {
     EnableWindow(w, c.Enabled);
     a.enabled = c.Enabled;

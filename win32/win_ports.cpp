@@ -19,7 +19,7 @@ void WinPump::DoEvents() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
-    if (frame_.hwnd() && IsDialogMessageW(frame_.hwnd(), &msg)) continue;
+    if (frame_.PreTranslate(msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }

@@ -162,3 +162,36 @@ def test_exit_during_a_job_ends_at_once_and_the_splitter_still_completes(app, wo
     assert res.returncode == 0, res.stderr[-2000:]
     npages = subprocess.run(["qpdf", "--show-npages", str(merged)], capture_output=True, text=True)
     assert npages.stdout.split() == [str(pages)]
+
+
+
+def test_a_release_on_a_hotspot_after_a_press_on_the_skin_is_no_click(app, wineprefix):
+    app.start()
+    shown(app)
+    display = app.display
+
+    # Pressed on the close glyph, then dragged onto the caption bar: the system move takes the window along
+    # and swallows the release, so the close hotspot never hears that its press ended.
+    home = app.geometry()
+    display.drag(app.to_root(*centre(IMG_EXIT)), app.to_root(*CAPTION), steps=8, pause=0.2)
+    seen = [home]
+
+    def at_rest():  # moved, and in the same place on two looks in a row
+        seen.append(app.geometry())
+        return seen[-1] != home and seen[-1] == seen[-2]
+    wait_until(at_rest, 10, "the window to follow the drag and come to rest", interval=0.2)
+
+    # A press on the bare skin just left of the glyph, a quick move onto it and the release there.
+    (x, y), skin_left = app.to_root(*centre(IMG_EXIT)), app.to_root(IMG_EXIT[0] - 4, centre(IMG_EXIT)[1])
+    minimise = app.to_root(*centre(IMG_MIN))
+    display.move(*skin_left)
+    display.xdo("mousedown", 1)
+    display.move(x, y)
+    display.xdo("mouseup", 1)
+    # The minimise click comes after that release, so once it shows the release has been handled.
+    display.click(*minimise)
+
+    def minimised():
+        app.assert_alive()
+        return wininfo.window_state(wineprefix)["iconic"]
+    wait_until(minimised, 15, "the window to be minimised")

@@ -48,6 +48,11 @@ def failure_text(ok, total, failed):
 def choose_in_dialog(app, path):
     """Clicks the drop zone, types the file's Windows path into "Open Files" and confirms it."""
     app.click(*DROP_AT)
+    type_into_dialog(app, path)
+
+
+def type_into_dialog(app, path):
+    """Types the file's Windows path into the "Open Files" dialog (waited for) and confirms it."""
     wid = app.wait_dialog("Open Files")
     x, y, w, h = app.display.geometry(wid)
     app.display.move(x + w // 2, y + h // 2)  # without a window manager keys follow the pointer

@@ -48,3 +48,15 @@ def wait_controls(prefix, test, timeout=30, what="the window's controls to match
 def post_click(prefix, x, y, title=TITLE):
     """Posts a left button down and up at client point (x, y) of the window, with no pointer involved."""
     assert prefix.window_info(title, "click", int(x), int(y)) is not None, f"no window titled {title!r}"
+
+
+def post(prefix, message, wparam=0, title=TITLE):
+    """Posts a window message (WM_CLOSE, WM_ENDSESSION...) to the window, as the system would send it."""
+    assert prefix.window_info(title, "post", int(message), int(wparam)) is not None, f"no window titled {title!r}"
+
+
+def object_answers(prefix, title=TITLE):
+    """{control id (0: the window itself): what it answers WM_GETOBJECT for OBJID_CLIENT}."""
+    lines = prefix.window_info(title, "getobject")
+    assert lines is not None, f"no window titled {title!r}"
+    return {line["id"]: line["answer"] for line in lines}

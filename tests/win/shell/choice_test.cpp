@@ -21,6 +21,14 @@ struct Choice : StartedApp {
   }
 };
 
+// Notes the wParam of the last CB_SHOWDROPDOWN a combo was sent.
+WNDPROC g_comboProc = nullptr;
+WPARAM g_dropDownWParam = 0;
+LRESULT CALLBACK ComboSpy(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == CB_SHOWDROPDOWN) g_dropDownWParam = wParam;
+  return CallWindowProcW(g_comboProc, w, msg, wParam, lParam);
+}
+
 }  // namespace
 
 TEST_F(Choice, BrowseOpensTheFolderDialogAndTakesTheConfirmedFolder) {
@@ -46,8 +54,11 @@ TEST_F(Choice, CancelLeavesTheFolderAsItWas) {
   EXPECT_EQ(app.main().form()[txtPath].Text, "C:\\Output");
 }
 
-TEST_F(Choice, EachOptionButtonDropsItsOwnList) {
+TEST_F(Choice, EachOptionButtonDropsItsOwnListWithAllBitsSet) {
   auto& f = app.frame();
+  for (ControlId c : {cmbBR, cmbR, cmbChannel})
+    g_comboProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(f.ControlWindow(c), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ComboSpy)));
   for (auto [button, combo] : {std::pair{picButtonBR, cmbBR}, std::pair{picButtonR, cmbR},
                                std::pair{picButtonChannel, cmbChannel}}) {
     for (ControlId c : {cmbBR, cmbR, cmbChannel})
@@ -55,6 +66,7 @@ TEST_F(Choice, EachOptionButtonDropsItsOwnList) {
     HWND b = f.ControlWindow(button);
     SendMessageW(b, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(b, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(g_dropDownWParam, ~WPARAM{0}) << ControlName(button);
     for (ControlId c : {cmbBR, cmbR, cmbChannel})
       EXPECT_EQ(SendMessageW(f.ControlWindow(c), CB_GETDROPPEDSTATE, 0, 0) != 0, c == combo)
           << ControlName(button) << " / " << ControlName(c);
