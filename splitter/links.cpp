@@ -20,6 +20,14 @@ QPDFObjectHandle file_spec(const std::string& name) {
                                           {"/UF", QPDFObjectHandle::newUnicodeString(name)}});
 }
 
+// What names a destination that many links may share, or "" for one of their own.
+std::string cache_key(QPDFObjectHandle dest) {
+  if (dest.isIndirect()) return "R" + dest.getObjGen().unparse(' ');
+  if (dest.isName()) return dest.getName();
+  if (dest.isString()) return "(" + dest.getStringValue();
+  return {};
+}
+
 // A dictionary of the same items, sharing their values: qpdf's shallowCopy() copies every direct
 // value inside too, and a link's copy is made for every link of every page.
 QPDFObjectHandle copy_of(QPDFObjectHandle dict) {
@@ -67,20 +75,28 @@ void LinkMender::mend(std::size_t index, Substitutes& out) {
 // The annotation as the page file needs it, or nothing when it stays as it is.
 QPDFObjectHandle LinkMender::mend_annotation(QPDFObjectHandle annot, std::size_t index) {
   QPDFObjectHandle action = annot.getKey("/A");
-  if (action.isDictionary()) {
-    if (!action.getKey("/S").isNameAndEquals("/GoTo")) return {};
-    std::optional<Target> target = resolve(action.getKey("/D"));
-    if (!target) return {};
-    QPDFObjectHandle mended = go_to(*target, index, action);
-    if (!mended.isInitialized()) return {};
-    QPDFObjectHandle copy = copy_of(annot);
-    copy.replaceKey("/A", mended);
-    return copy;
+  const bool by_action = action.isDictionary();
+  if (by_action ? !action.getKey("/S").isNameAndEquals("/GoTo") : !annot.hasKey("/Dest")) return {};
+  QPDFObjectHandle dest = by_action ? action.getKey("/D") : annot.getKey("/Dest");
+  // Many links lead to the same place: what a destination resolves to, and the action that
+  // leads there from any other page, are made once. An action with more than /S and /D (a /Next,
+  // say) is made anew.
+  const bool plain = !by_action || action.getKeys().size() == 2;
+  Resolved* known = nullptr;
+  if (std::string key = cache_key(dest); plain && !key.empty()) {
+    auto [it, fresh] = resolved_.try_emplace(std::move(key));
+    if (fresh) it->second.target = resolve(dest);
+    known = &it->second;
   }
-  if (!annot.hasKey("/Dest")) return {};
-  std::optional<Target> target = resolve(annot.getKey("/Dest"));
+  std::optional<Target> target = known ? known->target : resolve(dest);
   if (!target) return {};
-  QPDFObjectHandle mended = go_to(*target, index, QPDFObjectHandle());
+  QPDFObjectHandle mended;
+  if (known && target->page != index) {
+    if (!known->elsewhere.isInitialized()) known->elsewhere = go_to(*target, index, {});
+    mended = known->elsewhere;
+  } else {
+    mended = go_to(*target, index, by_action ? action : QPDFObjectHandle());
+  }
   if (!mended.isInitialized()) return {};
   QPDFObjectHandle copy = copy_of(annot);
   if (mended.isArray()) {

@@ -5,6 +5,8 @@
 #include <qpdf/QPDFObjGen.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include "splitter/page_serializer.h"
+
 #include <cstddef>
 #include <map>
 #include <optional>
@@ -13,9 +15,6 @@
 #include <vector>
 
 namespace pagerift::splitter {
-
-// Objects written in place of the source's own, keyed by the object they stand in for.
-using Substitutes = std::map<QPDFObjGen, QPDFObjectHandle>;
 
 // A page file holds one page, so a link to any other page of the source would lead nowhere. A
 // link to its own page becomes an explicit destination on that page; a link to another page
@@ -33,6 +32,7 @@ class LinkMender {
   void set_file_names(std::vector<std::string> names) {
     file_names_ = std::move(names);
     file_specs_.assign(file_names_.size(), QPDFObjectHandle());
+    resolved_.clear();  // its actions name the files
   }
 
   // Adds to `out` what page `index` needs written differently: its mended link annotations, or,
@@ -47,6 +47,10 @@ class LinkMender {
     std::size_t page;
     std::vector<QPDFObjectHandle> view;  // /XYZ left top zoom, /Fit, ...
   };
+  struct Resolved {
+    std::optional<Target> target;
+    QPDFObjectHandle elsewhere;  // the action from any page but the target's, once made
+  };
   std::optional<Target> resolve(QPDFObjectHandle dest);
   std::optional<Target> explicit_target(QPDFObjectHandle dest) const;
   QPDFObjectHandle named(const std::string& name);
@@ -60,6 +64,7 @@ class LinkMender {
   std::vector<QPDFObjectHandle> file_specs_;  // made once a page, shared by the links to it
   // Every named destination, read on first use: most documents have none, or no links.
   std::optional<std::unordered_map<std::string, QPDFObjectHandle>> names_;
+  std::unordered_map<std::string, Resolved> resolved_;  // by destination: name, string or object
   bool names_files_ = false;
 };
 

@@ -37,8 +37,6 @@ void append_name(std::string& out, const std::string& name) {
   }
 }
 
-using Substitutes = std::map<QPDFObjGen, QPDFObjectHandle>;
-
 bool has_filter(QPDFObjectHandle dict) {
   QPDFObjectHandle filter = dict.getKey("/Filter");
   return filter.isName() || (filter.isArray() && filter.getArrayNItems() > 0);

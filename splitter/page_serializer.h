@@ -12,6 +12,9 @@
 
 namespace pagerift::splitter {
 
+// Objects written in place of the source's own, keyed by the object they stand in for.
+using Substitutes = std::map<QPDFObjGen, QPDFObjectHandle>;
+
 // Writes the page with everything it reaches, straight from the source document, except the
 // objects in `outside` (other pages, the page tree): references to them become null, as in a
 // page copied with qpdf. Stream data is copied as stored; streams stored uncompressed are
@@ -31,10 +34,9 @@ class PageSerializer {
   // dictionary. The file's /ID is a digest of `id_seed` and the file's own bytes, so equal
   // input gives equal files and different pages never share an /ID. Throws when the source's
   // data cannot be read; `out` may throw when it cannot take the bytes.
-  void write(const std::set<QPDFObjGen>& outside,
-             const std::map<QPDFObjGen, QPDFObjectHandle>& substitutes, QPDFObjectHandle page,
-             QPDFObjectHandle catalog, QPDFObjectHandle info, const std::string& version,
-             const std::string& id_seed, Pipeline& out);
+  void write(const std::set<QPDFObjGen>& outside, const Substitutes& substitutes,
+             QPDFObjectHandle page, QPDFObjectHandle catalog, QPDFObjectHandle info,
+             const std::string& version, const std::string& id_seed, Pipeline& out);
 
   struct Scratch;  // buffers and compressor state kept from one page to the next
 
