@@ -22,10 +22,15 @@ QPDFObjectHandle file_spec(const std::string& name) {
 
 // What names a destination that many links may share, or "" for one of their own.
 std::string cache_key(QPDFObjectHandle dest) {
-  if (dest.isIndirect()) return "R" + dest.getObjGen().unparse(' ');
-  if (dest.isName()) return dest.getName();
-  if (dest.isString()) return "(" + dest.getStringValue();
-  return {};
+  std::string key;
+  if (dest.isIndirect()) {
+    key.append("R").append(dest.getObjGen().unparse(' '));
+  } else if (dest.isName()) {
+    key = dest.getName();
+  } else if (dest.isString()) {
+    key.append("(").append(dest.getStringValue());
+  }
+  return key;
 }
 
 // A dictionary of the same items, sharing their values: qpdf's shallowCopy() copies every direct
