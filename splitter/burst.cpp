@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
@@ -141,8 +142,7 @@ class Burster {
       open_source();
       name_pages();
       write_pages();
-      step_ = Step::kCommitting;
-      if (std::string error; !set_->commit(error)) throw Failure{kCannotWrite, error};
+      place_pages();
       result.pages = pages_.size();
       collect_warnings(in_, warnings_);
       result.warnings = std::move(warnings_);
@@ -225,8 +225,11 @@ class Burster {
   }
 
   void write_pages() {
-    step_ = Step::kPreparing;
-    PageWriter writer(in_, id_seed(in_, file_.get()));
+    if (!writer_) {
+      step_ = Step::kPreparing;
+      writer_.emplace(in_, id_seed(in_, file_.get()));
+    }
+    writer_->set_file_names(set_->names());
     step_ = Step::kWriting;
     for (page_ = 0; page_ < pages_.size(); ++page_) {
       std::string error;
@@ -234,8 +237,21 @@ class Burster {
       if (file == fs::kNoHandle)
         throw Failure{kCannotWrite, "cannot write in the output folder: " + error};
       sink_.start(file);
-      writer.write(page_, sink_);
+      writer_->write(page_, sink_);
     }
+  }
+
+  // Links name the pages' files, so a set that must move on to other names is written again.
+  void place_pages() {
+    step_ = Step::kCommitting;
+    std::function<void()> rewrite;
+    if (writer_->names_files())
+      rewrite = [this] {
+        set_->discard_temps();
+        write_pages();
+        step_ = Step::kCommitting;
+      };
+    if (std::string error; !set_->commit(error, rewrite)) throw Failure{kCannotWrite, error};
   }
 
   struct FileCloser {
@@ -247,6 +263,7 @@ class Burster {
   std::optional<PageSet> set_;
   std::unique_ptr<FILE, FileCloser> file_;  // read lazily by in_, so it outlives it
   QPDF in_;
+  std::optional<PageWriter> writer_;  // reads in_
   std::vector<QPDFObjectHandle> pages_;
   std::vector<std::string> warnings_;
   PageSink sink_;

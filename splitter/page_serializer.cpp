@@ -88,13 +88,18 @@ namespace {
 // collected into one object stream written at the end, followed by the cross-reference stream.
 class PageFile {
  public:
-  PageFile(const std::set<QPDFObjGen>& outside, QPDFObjectHandle page,
-           PageSerializer::Scratch& scratch, Pipeline& out)
-      : outside_(outside), page_(page.getObjGen()), s_(scratch), body_(scratch.body), out_(out) {
+  PageFile(const std::set<QPDFObjGen>& outside, const Substitutes& substitutes,
+           QPDFObjectHandle page, PageSerializer::Scratch& scratch, Pipeline& out)
+      : outside_(outside),
+        substitutes_(substitutes),
+        page_(page.getObjGen()),
+        s_(scratch),
+        body_(scratch.body),
+        out_(out) {
     body_.clear();
-    numbers_[page_] = 3;
-    todo_.push_back({3, page});
-    next_ = 4;
+    numbers_[page_] = kPage;
+    todo_.push_back({kPage, page});
+    next_ = kPage + 1;
   }
 
   void write(const std::string& version, QPDFObjectHandle catalog, QPDFObjectHandle info,
@@ -116,6 +121,9 @@ class PageFile {
     while (!todo_.empty()) {
       auto [number, obj] = todo_.front();
       todo_.pop_front();
+      if (!substitutes_.empty())
+        if (auto it = substitutes_.find(obj.getObjGen()); it != substitutes_.end())
+          obj = it->second;
       if (obj.getTypeCode() == ::ot_stream)
         write_stream(number, obj);
       else
@@ -166,12 +174,7 @@ class PageFile {
       }
       case ::ot_dictionary:
         out += "<<";
-        if (top && obj.getObjGen() == page_) {
-          out += "/Parent 2 0 R ";
-          emit_entries(obj, out, true);
-        } else {
-          emit_entries(obj, out);
-        }
+        emit_entries(obj, out);
         out += ">>";
         break;
       default: out += obj.unparseResolved();  // a top-level object may be an indirect scalar
@@ -206,7 +209,13 @@ class PageFile {
 
   void add_direct(int number, QPDFObjectHandle obj) {
     packed_.emplace_back(number, body_.size());
-    emit(obj, body_, true);
+    if (number == kPage && obj.getTypeCode() == ::ot_dictionary) {
+      body_ += "<</Parent 2 0 R ";
+      emit_entries(obj, body_, true);
+      body_ += ">>";
+    } else {
+      emit(obj, body_, true);
+    }
     body_ += '\n';
   }
 
@@ -218,11 +227,12 @@ class PageFile {
     if (!stream.pipeStreamData(&sink, nullptr, 0, qpdf_dl_none, false, false))
       throw std::runtime_error("the data of object " + stream.getObjGen().unparse(' ') +
                                " cannot be read");
-    // Like qpdf, compress what is stored plain, but keep XMP metadata readable as text.
+    // Like qpdf, compress what is stored plain, but keep XMP metadata readable as text: byte
+    // for byte as the source has it.
     bool filtered = has_filter(dict);
     std::string head = std::to_string(number) + " 0 obj\n<<";
     if (!filtered && data.size() > 64 && data.size() < (1u << 30) &&
-        !dict.isDictionaryOfType("/Metadata")) {
+        !dict.isDictionaryOfType("/Metadata") && !dict.getKey("/Subtype").isNameAndEquals("/XML")) {
       std::string& packed = s_.packed;
       s_.deflater.run(data, packed);
       if (packed.size() < data.size()) {
@@ -310,7 +320,9 @@ class PageFile {
     put("\nendstream\nendobj\nstartxref\n" + std::to_string(xref_offset) + "\n%%EOF\n");
   }
 
+  static constexpr int kPage = 3;
   const std::set<QPDFObjGen>& outside_;
+  const Substitutes& substitutes_;
   QPDFObjGen page_;
   PageSerializer::Scratch& s_;
   std::string& body_;  // the object stream's objects
@@ -329,10 +341,10 @@ class PageFile {
 PageSerializer::PageSerializer() : scratch_(std::make_unique<Scratch>()) {}
 PageSerializer::~PageSerializer() = default;
 
-void PageSerializer::write(const std::set<QPDFObjGen>& outside, QPDFObjectHandle page,
-                           QPDFObjectHandle catalog, QPDFObjectHandle info,
+void PageSerializer::write(const std::set<QPDFObjGen>& outside, const Substitutes& substitutes,
+                           QPDFObjectHandle page, QPDFObjectHandle catalog, QPDFObjectHandle info,
                            const std::string& version, const std::string& id_seed, Pipeline& out) {
-  PageFile(outside, page, *scratch_, out).write(version, catalog, info, id_seed);
+  PageFile(outside, substitutes, page, *scratch_, out).write(version, catalog, info, id_seed);
   out.finish();
 }
 

@@ -41,8 +41,11 @@ std::string set_stem(std::string_view stem, std::size_t n) {
 PageSet::PageSet(std::string dir, std::string stem, std::size_t pages)
     : dir_(std::move(dir)), stem_(std::move(stem)), pages_(pages) {}
 
-PageSet::~PageSet() {
+PageSet::~PageSet() { discard_temps(); }
+
+void PageSet::discard_temps() {
   for (auto& t : temps_) fs::remove_file(path(t));
+  temps_.clear();
 }
 
 // One listing of the folder answers for every name, where asking about each name would cost a
@@ -92,7 +95,7 @@ fs::Handle PageSet::create_temp(std::string& error) {
   return fs::kNoHandle;
 }
 
-bool PageSet::commit(std::string& error) {
+bool PageSet::commit(std::string& error, const std::function<void()>& renamed) {
   for (int round = 0; round < kMaxCommits; ++round) {
     std::size_t placed = 0;
     bool exists = false;
@@ -110,6 +113,7 @@ bool PageSet::commit(std::string& error) {
     }
     // Someone took a name after the folder was read: that is their file now.
     if (!choose_names(error, set_ + 1)) return false;
+    if (renamed) renamed();
   }
   error = "the names for the pages of " + quoted(stem_) +
           " were taken again and again while they were put in place";

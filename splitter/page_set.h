@@ -4,6 +4,7 @@
 #include "splitter/fs.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,9 +40,14 @@ class PageSet {
   fs::Handle create_temp(std::string& error);
 
   // Renames every temporary file to its page name. A name taken since choose_names() is never
-  // replaced: the pages already renamed go back and the set moves on to the next free one.
-  // False when the pages cannot be put in place; then none is left under a page name.
-  bool commit(std::string& error);
+  // replaced: the pages already renamed go back and the set moves on to the next free one. Pages
+  // that name each other are then written again: `renamed`, when given, is called once the new
+  // names are chosen, and it writes every page anew after discard_temps(). False when the pages
+  // cannot be put in place; then none is left under a page name.
+  bool commit(std::string& error, const std::function<void()>& renamed = {});
+
+  // Removes the temporary files written so far; create_temp() starts again at the first page.
+  void discard_temps();
 
  private:
   std::string path(const std::string& name) const {

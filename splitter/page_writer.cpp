@@ -46,7 +46,7 @@ bool has_shared_resources(QPDF& pdf) {
 }  // namespace
 
 PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
-    : pdf_(pdf), labels_(pdf), forms_(pdf), id_seed_(std::move(id_seed)) {
+    : pdf_(pdf), labels_(pdf), forms_(pdf), id_seed_(std::move(id_seed)), links_(pdf, pages_) {
   QPDFPageDocumentHelper pages(pdf_);
   pages.pushInheritedAttributesToPage();
   try {
@@ -70,7 +70,15 @@ PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
   }
   QPDFObjectHandle root = pdf_.getRoot();
   acroform_ = root.getKey("/AcroForm");
-  extensions_ = root.getKey("/Extensions");
+  // What the document says of every page, where it is of the kind a reader expects. Optional
+  // content goes whole, so every page shows its groups as the source's configuration says.
+  static const std::pair<const char*, qpdf_object_type_e> kShared[] = {
+      {"/Extensions", ::ot_dictionary}, {"/Lang", ::ot_string},
+      {"/Metadata", ::ot_stream},       {"/OCProperties", ::ot_dictionary},
+      {"/OutputIntents", ::ot_array},   {"/ViewerPreferences", ::ot_dictionary}};
+  for (auto [key, type] : kShared)
+    if (QPDFObjectHandle value = root.getKey(key); value.getTypeCode() == type)
+      shared_entries_.emplace_back(key, value);
   info_ = pdf_.getTrailer().getKey("/Info");
   // Read as qpdf reads it, so a version that it cannot read back (99999999999.9, say) fails the
   // run here, as it fails qpdf, instead of being copied into every page file. Object streams
@@ -116,8 +124,10 @@ void PageWriter::write(std::size_t index, Pipeline& out) {
   catalog.replaceKey("/Type", QPDFObjectHandle::newName("/Catalog"));
   catalog.replaceKey("/PageLabels", labels_for(index));
   catalog.replaceKey("/AcroForm", form_for(page));
-  if (extensions_.isDictionary()) catalog.replaceKey("/Extensions", extensions_);
-  serializer_.write(outside_, page, catalog, info_, version_,
+  for (auto& [key, value] : shared_entries_) catalog.replaceKey(key, value);
+  substitutes_.clear();
+  links_.mend(index, substitutes_);
+  serializer_.write(outside_, substitutes_, page, catalog, info_, version_,
                     id_seed_ + " page " + std::to_string(index + 1), out);
 }
 

@@ -6,17 +6,21 @@
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFPageLabelDocumentHelper.hh>
 
+#include "splitter/links.h"
 #include "splitter/page_serializer.h"
 
 #include <cstddef>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace pagerift::splitter {
 
-// Decides what each page file holds: the page, its label, its form fields with the form's
-// defaults, and the document information. PageSerializer then writes it straight from the source.
+// Decides what each page file holds: the page with its links mended, its label, its form fields
+// with the form's defaults, the catalog entries that speak for every page (language, XMP
+// metadata, output intents, viewer preferences, optional content) and the document information.
+// PageSerializer then writes it straight from the source.
 class PageWriter {
  public:
   // `pdf` must stay open while this writer lives. Prepares it once: inherited page attributes
@@ -25,6 +29,12 @@ class PageWriter {
   PageWriter(QPDF& pdf, std::string id_seed);
 
   std::size_t page_count() const { return pages_.size(); }
+
+  // The set's file names, one per page: links to other pages name them. Without them such links
+  // stay as they are.
+  void set_file_names(std::vector<std::string> names) { links_.set_file_names(std::move(names)); }
+  // Whether a page file written so far names another: then they must keep their names.
+  bool names_files() const { return links_.names_files(); }
 
   // Writes page `index` (from 0) as a whole PDF file into `out`. Throws when the source's data
   // cannot be read; `out` may throw when it cannot take the bytes.
@@ -39,8 +49,11 @@ class PageWriter {
   std::set<QPDFObjGen> outside_;  // every page and page-tree node
   QPDFPageLabelDocumentHelper labels_;
   QPDFAcroFormDocumentHelper forms_;
-  QPDFObjectHandle acroform_, extensions_, info_;
+  QPDFObjectHandle acroform_, info_;
+  std::vector<std::pair<std::string, QPDFObjectHandle>> shared_entries_;  // of the catalog
   std::string version_, id_seed_;
+  LinkMender links_;
+  Substitutes substitutes_;
   PageSerializer serializer_;
 };
 

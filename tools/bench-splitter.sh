@@ -9,6 +9,8 @@
 #   BENCH_RUNS=3 (best of N), BENCH_DOC=/path/to/other.pdf to measure another file instead,
 #   BENCH_BASELINE=/path/to/another/pagerift-burst to hold the CPU against it in the same run,
 #   PAGERIFT_STAGE (default build/win/Pagerift) for the Wine part; BENCH_STRACE=1 counts its calls.
+#   BENCH_SAMPLE=folder: also every PDF under it, each tool's median CPU per file summed over all
+#   (BENCH_SAMPLE_RUNS=5), and with BENCH_BASELINE each file of 100 pages or more held against it.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -144,8 +146,66 @@ measure() {
   line "pdftk: peak memory" "${MEM[burst]}" "${MEM[pdftk]}" 1.0
 }
 
+# CPU seconds (user+sys) of one run of a command in an empty folder.
+cpu_of() {
+  local dir=$WORK/out-sample user sys
+  rm -rf "$dir" && mkdir -p "$dir"
+  (cd "$dir" && /usr/bin/time -f '%U %S' -o "$WORK/time-sample" "$@" >/dev/null 2>&1) || true
+  read -r user sys < <(tail -n 1 "$WORK/time-sample")  # after a line on a non-zero exit, if any
+  echo "$user + $sys" | bc -l
+}
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
+
+# Real documents of every size, each tool's runs taking turns on one file at a time: the medians
+# summed give the figure that a user bursting such files would see.
+sample() {
+  local files=() f pages tool runs=${BENCH_SAMPLE_RUNS:-5} sum_burst=0 sum_qpdf=0 sum_base=0
+  local tools=(burst qpdf)
+  [ -z "$BASELINE" ] || tools+=(baseline)
+  while IFS= read -r f; do files+=("$f"); done < <(find -L "$BENCH_SAMPLE" -name '*.pdf' -type f | sort)
+  echo
+  echo "sample: ${#files[@]} PDFs under $BENCH_SAMPLE, median of $runs runs per file and tool"
+  [ -z "$BASELINE" ] || printf '%-44s %6s %9s %9s %7s %s\n' "files of 100 pages or more" pages "burst s" "base s" ratio goal
+  for f in "${files[@]}"; do
+    pages=$(qpdf --show-npages "$f" 2>/dev/null) || [ $? = 3 ] || continue
+    [ -n "$pages" ] || continue
+    cp "$f" "$WORK/src.pdf"
+    declare -A got=([burst]="" [qpdf]="" [baseline]="")
+    for _ in $(seq 1 "$runs"); do
+      for tool in "${tools[@]}"; do
+        case $tool in
+          burst) got[burst]+=" $(cpu_of "$BURST" "$WORK/src.pdf" burst)" ;;
+          qpdf) got[qpdf]+=" $(cpu_of qpdf --split-pages "$WORK/src.pdf" page.pdf)" ;;
+          baseline) got[baseline]+=" $(cpu_of "$BASELINE" "$WORK/src.pdf" burst)" ;;
+        esac
+      done
+    done
+    local b q o
+    # shellcheck disable=SC2086
+    b=$(median ${got[burst]}) q=$(median ${got[qpdf]})
+    sum_burst=$(echo "$sum_burst + $b" | bc -l) sum_qpdf=$(echo "$sum_qpdf + $q" | bc -l)
+    if [ -n "$BASELINE" ]; then
+      # shellcheck disable=SC2086
+      o=$(median ${got[baseline]})
+      sum_base=$(echo "$sum_base + $o" | bc -l)
+      if [ "$pages" -ge 100 ] && [ "$(echo "$o > 0" | bc -l)" = 1 ]; then
+        local r
+        r=$(ratio "$b" "$o")
+        printf '%-44.44s %6d %9.2f %9.2f %7s <= 1.10 %s\n' "${f#"$BENCH_SAMPLE"/}" "$pages" "$b" "$o" "$r" "$(verdict "$r" 1.10)"
+      fi
+    fi
+  done
+  rm -f "$WORK/src.pdf"
+  echo
+  printf '%-28s %8s %10s %s\n' "sample, summed medians" ratio goal verdict
+  line "burst / qpdf: cpu" "$sum_burst" "$sum_qpdf" 0.70
+  [ -z "$BASELINE" ] || line "burst / baseline: cpu" "$sum_burst" "$sum_base" 1.10
+  echo "(cpu seconds summed: burst $sum_burst, qpdf $sum_qpdf${BASELINE:+, baseline $sum_base})"
+}
+
 declare -A CPU USR SYS MEM BYTES FILES
 for doc in "${DOCS[@]}"; do measure "$doc"; done
+[ -z "${BENCH_SAMPLE:-}" ] || sample
 
 echo
 if [ -f "$STAGE/data/pdftk.exe" ] && command -v wine >/dev/null; then

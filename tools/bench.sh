@@ -24,6 +24,7 @@ echo "bench: start-up to window shown"
   echo "Written by \`tools/bench.sh\` on $(date -u +%Y-%m-%d) on a $(nproc)-core machine"
   echo "($(uname -sr), $(wine --version 2>/dev/null)). Every figure is a ratio of two things measured in"
   echo "the same run on the same machine, shown beside its goal; absolute times vary with the machine's load."
+  echo "How faithful the page files of real documents are: [fidelity.md](fidelity.md) (\`tools/fidelity.py\`)."
   echo
   echo "## The splitter against qpdf and pdftk"
   echo

@@ -86,9 +86,14 @@ struct Staged {
       : set(dir.string(), "scan", static_cast<std::size_t>(pages)) {
     std::string error;
     EXPECT_TRUE(set.choose_names(error)) << error;
-    for (int n = 1; n <= pages; ++n) {
+    write("page ");
+  }
+  // Writes every page anew, saying under which names it is written.
+  void write(const std::string& text) {
+    std::string error;
+    for (std::size_t n = 1; n <= set.names().size(); ++n) {
       auto file = set.create_temp(error);
-      std::string bytes = "page " + std::to_string(n);
+      std::string bytes = text + std::to_string(n);
       EXPECT_TRUE(splitter::fs::write_all(file, bytes.data(), bytes.size(), error)) << error;
       EXPECT_TRUE(splitter::fs::close(file, error)) << error;
     }
@@ -109,6 +114,28 @@ TEST(Sets, ANameTakenWhilePagesArePutInPlaceMovesTheWholeSetOn) {
                                                      {"scan (2)_pg_0001.pdf", "page 1"},
                                                      {"scan (2)_pg_0002.pdf", "page 2"},
                                                      {"scan (2)_pg_0003.pdf", "page 3"}};
+  EXPECT_EQ(contents(out.path), expected);
+}
+
+// Pages that link to each other name their files, so they are written again for the new names.
+TEST(Sets, PagesThatNameEachOtherAreWrittenAgainWhenTheSetMovesOn) {
+  TempDir out;
+  std::optional<Staged> staged(std::in_place, out.path, 2);
+  write_file(out.path / "scan_pg_0001.pdf", "someone else's");
+  int rewrites = 0;
+  auto rewrite = [&] {
+    ++rewrites;
+    staged->set.discard_temps();
+    staged->write(staged->set.names().front() + " page ");
+  };
+  std::string error;
+  ASSERT_TRUE(staged->set.commit(error, rewrite)) << error;
+  staged.reset();
+  EXPECT_EQ(rewrites, 1);
+  auto expected =
+      std::map<std::string, std::string>{{"scan_pg_0001.pdf", "someone else's"},
+                                         {"scan (2)_pg_0001.pdf", "scan (2)_pg_0001.pdf page 1"},
+                                         {"scan (2)_pg_0002.pdf", "scan (2)_pg_0001.pdf page 2"}};
   EXPECT_EQ(contents(out.path), expected);
 }
 

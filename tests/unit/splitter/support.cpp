@@ -1,7 +1,10 @@
 #include "support.h"
 
+#include <gtest/gtest.h>
+#include <qpdf/Pl_Buffer.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <chrono>
@@ -125,6 +128,26 @@ void make_pdf(const fs::path& path, const Recipe& recipe) {
     bytes.replace(id, length, length, ' ');
     write_file(path, bytes);
   }
+}
+
+PageFile::PageFile(const fs::path& path) {
+  pdf.setSuppressWarnings(true);
+  pdf.processFile(path.string().c_str());
+  EXPECT_EQ(pdf.getAllPages().size(), 1u) << path;
+  EXPECT_FALSE(pdf.anyWarnings()) << path;
+  int pages = 0;
+  for (auto& obj : pdf.getAllObjects())
+    pages += obj.isDictionary() && obj.getKey("/Type").isNameAndEquals("/Page");
+  EXPECT_EQ(pages, 1) << path;
+}
+
+QPDFPageObjectHelper PageFile::page() { return QPDFPageDocumentHelper(pdf).getAllPages().at(0); }
+
+std::string PageFile::text() {
+  Pl_Buffer buffer("contents");
+  page().pipeContents(&buffer);
+  auto data = buffer.getBufferSharedPointer();
+  return std::string(reinterpret_cast<char*>(data->getBuffer()), data->getSize());
 }
 
 std::string read_file(const fs::path& path) {

@@ -2,6 +2,9 @@
 // real pagerift-burst binary as a child process.
 #pragma once
 
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -34,6 +37,15 @@ struct Recipe {
 };
 
 void make_pdf(const fs::path& path, const Recipe& recipe);
+
+// Opens a page file as a reader would, insisting on a clean file with one page object: none of
+// the source's other pages may come along.
+struct PageFile {
+  explicit PageFile(const fs::path& path);
+  QPDFPageObjectHelper page();
+  std::string text();  // the page's content
+  QPDF pdf;
+};
 
 std::string read_file(const fs::path& path);
 void write_file(const fs::path& path, const std::string& bytes);

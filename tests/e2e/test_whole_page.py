@@ -1,0 +1,88 @@
+"""A page file is its page, whole, through the real program: it renders like the page in its source (a
+group of optional content that the document hides stays hidden), its links lead to their pages in the
+set's own files, and it keeps the catalog entries that speak for every page."""
+import json
+import os
+import subprocess
+from pathlib import Path
+
+import pytest
+from PIL import Image
+
+from pdfs import GREEN_BOX, RED_BOX, XMP, make_whole_pdf, page_files
+from userflow import DROP_AT, SUCCESS, dismiss_done, done_text, start_ready
+
+REPO = Path(__file__).resolve().parents[2]
+NATIVE = Path(os.environ.get("PAGERIFT_BURST") or REPO / "build" / "host" / "splitter" / "pagerift-burst")
+DPI = 36
+
+
+def render(pdf, page, out):
+    """Page `page` of `pdf` as an image, drawn by poppler."""
+    subprocess.run(["pdftoppm", "-r", str(DPI), "-f", str(page), "-l", str(page), "-singlefile", str(pdf),
+                    str(out)], check=True, timeout=60)
+    return Image.open(f"{out}.ppm").convert("RGB")
+
+
+def centre(box, height=792):
+    """Where the middle of a box given in points is in a render, from the top left."""
+    x, y, w, h = box
+    return round((x + w / 2) * DPI / 72), round((height - y - h / 2) * DPI / 72)
+
+
+def objects(pdf):
+    res = subprocess.run(["qpdf", "--json=1", "--json-key=objects", str(pdf)], capture_output=True, timeout=60)
+    assert res.returncode == 0, res.stderr.decode(errors="replace")
+    found = json.loads(res.stdout)["objects"]
+    return lambda ref: found[ref]["dict"] if "dict" in found[ref] else found[ref]
+
+
+def raw_stream(pdf, ref):
+    number = ref.split()[0]
+    return subprocess.run(["qpdf", f"--show-object={number}", "--raw-stream-data", str(pdf)],
+                          capture_output=True, check=True, timeout=60).stdout
+
+
+@pytest.mark.cost(12)
+def test_page_files_render_like_their_pages_link_to_each_other_and_keep_the_catalog(app, workdir, tmp_path):
+    src = make_whole_pdf(tmp_path / "whole.pdf")
+    # A name of the first set is taken, so the set is "whole (2)", and its links must say so.
+    (workdir / "whole_pg_0002.pdf").write_bytes(b"someone else's page")
+    start_ready(app)
+
+    app.drop_files([src], at=DROP_AT)
+
+    assert done_text(app) == SUCCESS
+    dismiss_done(app)
+    one, two = page_files(workdir, "whole (2)")
+    for n, page_file in ((1, one), (2, two)):
+        assert list(render(src, n, tmp_path / f"src{n}").getdata()) == \
+            list(render(page_file, 1, tmp_path / f"page{n}").getdata()), f"{page_file.name} looks different"
+    shown = render(one, 1, tmp_path / "check")
+    assert shown.getpixel(centre(GREEN_BOX)) == (0, 255, 0)
+    assert shown.getpixel(centre(RED_BOX)) == (255, 255, 255), "the hidden group shows"
+
+    obj = objects(one)
+    catalog = obj("1 0 R")
+    assert catalog["/Lang"] == "en-GB"
+    assert catalog["/ViewerPreferences"] == {"/DisplayDocTitle": True}
+    assert obj(catalog["/OutputIntents"][0]["/DestOutputProfile"])["/N"] == 3
+    assert raw_stream(one, catalog["/Metadata"]) == XMP
+    groups = obj(catalog["/OCProperties"])["/OCGs"] if isinstance(catalog["/OCProperties"], str) \
+        else catalog["/OCProperties"]["/OCGs"]
+    assert [obj(g)["/Name"] for g in groups] == ["Shown", "Hidden"]
+
+    page = obj("3 0 R")
+    to_two, to_self = (obj(ref) for ref in page["/Annots"])
+    assert to_two["/A"] == {"/S": "/GoToR", "/F": "whole (2)_pg_0002.pdf", "/D": [0, "/FitH", 700]}
+    assert to_self["/A"] == {"/S": "/GoTo", "/D": ["3 0 R", "/Fit"]}
+    back = objects(two)
+    assert back(back("3 0 R")["/Annots"][0])["/A"] == {
+        "/S": "/GoToR", "/F": "whole (2)_pg_0001.pdf", "/D": [0, "/XYZ", 0, 792, 2]}
+
+    # The Windows build writes what the native one does for the same set.
+    alone = tmp_path / "alone"
+    alone.mkdir()
+    (alone / "whole_pg_0002.pdf").write_bytes(b"someone else's page")
+    subprocess.run([str(NATIVE), str(src), "burst"], cwd=alone, check=True, capture_output=True, timeout=60)
+    assert [p.read_bytes() for p in page_files(alone, "whole (2)")] == [one.read_bytes(), two.read_bytes()]
