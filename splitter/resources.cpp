@@ -12,9 +12,8 @@
 // Pruning used to be most of the splitter's CPU: qpdf's parser builds an object for every number
 // of every text-showing operator of every page. All it needs are names and operators.
 namespace pagerift::splitter {
-namespace {
 
-// The operators whose operand is a resource name; the same table as qpdf's.
+// The same table as qpdf's.
 const char* resource_type(std::string_view op) {
   static const std::pair<std::string_view, const char*> kTypes[] = {
       {"CS", "/ColorSpace"}, {"cs", "/ColorSpace"}, {"gs", "/ExtGState"},   {"Tf", "/Font"},
@@ -25,6 +24,8 @@ const char* resource_type(std::string_view op) {
     if (name == op) return type;
   return nullptr;
 }
+
+namespace {
 
 void note(ResourceNames& names, const std::string& name, std::string_view op) {
   if (const char* type = resource_type(op)) {
@@ -43,6 +44,17 @@ bool is_delimiter(char c) {
 }
 bool is_hex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// qpdf's parser fails on an integer past 64 bits. Nineteen digits or more may be one; those few
+// are left to the parser.
+bool too_long_for_an_integer(std::string_view word) {
+  std::size_t start = !word.empty() && (word[0] == '+' || word[0] == '-');
+  if (start == word.size()) return false;
+  for (std::size_t i = start; i < word.size(); ++i)
+    if (word[i] < '0' || word[i] > '9') return false;
+  while (start < word.size() && word[start] == '0') ++start;
+  return word.size() - start >= 19;
 }
 
 // An array or dictionary being read. qpdf warns about a dictionary key that is no name, a key
@@ -256,6 +268,7 @@ bool scan_resource_names(std::string_view s, ResourceNames& names) {
       while (i < n && !is_delimiter(s[i])) ++i;
       std::string_view word = s.substr(start, i - start);
       if (word == "ID") return false;  // inline image data follows, which qpdf reads its own way
+      if (too_long_for_an_integer(word)) return false;
       if (!take(false, word)) return false;
       if (open.empty() && !last_name.empty()) note(names, last_name, word);
     }

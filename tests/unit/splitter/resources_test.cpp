@@ -118,6 +118,8 @@ TEST(Resources, AwkwardContentIsPrunedAsQpdfDoesAndTheScannerDeclinesWhatItCanno
       {"<4G> Tj /F1 Tf", false},
       {"/F1 12 Tf > /F2 Tf", false},
       {"/F1 12 Tf ) /F2 Tf", false},
+      {"/F1 12 Tf 99999999999999999999 0 Td /F2 Tf", false},  // no 64-bit integer
+      {"/F1 12 Tf -000000000000000000001 0 Td 9999999999999999999.9 0 Td", true},
   };
   for (auto& c : cases) {
     ResourceNames names;
