@@ -17,6 +17,9 @@ struct ResourceNames {
   std::map<std::string, std::set<std::string>> by_type;  // "/Font" -> {"/F1", ...}
 };
 
+// The resource type ("/Font", ...) whose name an operator takes, or null when it takes none.
+const char* resource_type(std::string_view op);
+
 // Reads the names from decoded content without building an object for every token. Returns false
 // when the content holds anything qpdf's parser would warn about or treat specially (inline images,
 // stray tokens, unbalanced brackets, odd dictionaries, "#" in names): such content is left to it.
