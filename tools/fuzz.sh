@@ -24,7 +24,11 @@ JOBS=${JOBS:-1} "$ROOT/tools/build.sh" sanitize >/dev/null
 FUZZ=$ROOT/build/fuzz
 CORPUS=$(sed -n 's/^PAGERIFT_QPDF_CORPUS:PATH=//p' "$FUZZ/CMakeCache.txt")
 [ -d "$FUZZ/seeds/$TARGET" ] || "$FUZZ/tests/fuzz/fuzz_seeds" "$FUZZ/seeds" "$CORPUS" >/dev/null
-mkdir -p "$FUZZ/corpus/$TARGET" "$FUZZ/findings/$TARGET" "$FUZZ/logs"
+mkdir -p "$FUZZ/corpus/$TARGET" "$FUZZ/findings/$TARGET" "$FUZZ/logs" "$FUZZ/run"
+# A copy runs, so that building (tools/test.sh) during a campaign does not pull it from under it.
+RUN=$FUZZ/run/fuzz_$TARGET.$$
+cp "$FUZZ/tests/fuzz/fuzz_$TARGET" "$RUN"
+trap 'rm -f "$RUN"' EXIT
 REGRESSIONS=$ROOT/tests/fuzz/regressions/$TARGET
 [ -d "$REGRESSIONS" ] || REGRESSIONS=$FUZZ/seeds/$TARGET  # none kept yet
 LOG=$FUZZ/logs/$TARGET-$(date +%Y%m%d-%H%M%S).log
@@ -35,7 +39,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
 status=0
 # -max_len: PDFs that exercise the splitter fit in 64 kB; -timeout: no input should take seconds.
 /usr/bin/time -f "fuzz: cpu %U s user, %S s system; peak memory %M KB" \
-  nice -n "${FUZZ_NICE:-10}" "$FUZZ/tests/fuzz/fuzz_$TARGET" \
+  nice -n "${FUZZ_NICE:-10}" "$RUN" \
   -max_total_time="$SECONDS_" -max_len=65536 -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
   -dict="$DICT" -artifact_prefix="$FUZZ/findings/$TARGET/" ${FUZZ_ARGS:-} \
   "$FUZZ/corpus/$TARGET" "$FUZZ/seeds/$TARGET" "$REGRESSIONS" \
