@@ -18,6 +18,7 @@
 #include <new>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 #include <unordered_set>
 #include <utility>
 
@@ -108,7 +109,8 @@ bool has_pdf_header(FILE* f) {
   char head[1024];
   size_t n = std::fread(head, 1, sizeof head, f);
   std::rewind(f);
-  return std::search(head, head + n, "%PDF-", "%PDF-" + 5) != head + n;
+  constexpr std::string_view kHeader = "%PDF-";
+  return std::search(head, head + n, kHeader.begin(), kHeader.end()) != head + n;
 }
 
 // What every page file's /ID is derived from: the source's own /ID, or a digest of its bytes when

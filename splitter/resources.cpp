@@ -1,20 +1,25 @@
 #include "splitter/resources.h"
 
+#include <qpdf/InputSource.hh>
 #include <qpdf/Pl_String.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
+#include <qpdf/QPDFTokenizer.hh>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <new>
+#include <stdexcept>
 #include <vector>
 
 // Pruning used to be most of the splitter's CPU: qpdf's parser builds an object for every number
 // of every text-showing operator of every page. All it needs are names and operators.
 namespace pagerift::splitter {
-namespace {
 
-// The operators whose operand is a resource name; the same table as qpdf's.
+// The same table as qpdf's.
 const char* resource_type(std::string_view op) {
   static const std::pair<std::string_view, const char*> kTypes[] = {
       {"CS", "/ColorSpace"}, {"cs", "/ColorSpace"}, {"gs", "/ExtGState"},   {"Tf", "/Font"},
@@ -25,6 +30,8 @@ const char* resource_type(std::string_view op) {
     if (name == op) return type;
   return nullptr;
 }
+
+namespace {
 
 void note(ResourceNames& names, const std::string& name, std::string_view op) {
   if (const char* type = resource_type(op)) {
@@ -43,6 +50,69 @@ bool is_delimiter(char c) {
 }
 bool is_hex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// qpdf's parser fails on an integer past 64 bits. Nineteen digits or more may be one; those few
+// are left to the parser.
+bool too_long_for_an_integer(std::string_view word) {
+  std::size_t start = !word.empty() && (word[0] == '+' || word[0] == '-');
+  if (start == word.size()) return false;
+  for (std::size_t i = start; i < word.size(); ++i)
+    if (word[i] < '0' || word[i] > '9') return false;
+  while (start < word.size() && word[start] == '0') ++start;
+  return word.size() - start >= 19;
+}
+
+// Content in memory as qpdf's tokenizer reads it, without a copy.
+class ContentSource : public InputSource {
+ public:
+  explicit ContentSource(std::string_view content) : s_(content) {}
+  qpdf_offset_t findAndSkipNextEOL() override {
+    std::size_t eol = std::min(s_.find_first_of("\r\n", at_), s_.size());
+    at_ = std::min(s_.find_first_not_of("\r\n", eol), s_.size());
+    return static_cast<qpdf_offset_t>(eol);
+  }
+  std::string const& getName() const override { return name_; }
+  qpdf_offset_t tell() override { return static_cast<qpdf_offset_t>(at_); }
+  void seek(qpdf_offset_t offset, int whence) override {
+    auto base = static_cast<qpdf_offset_t>(whence == SEEK_SET   ? 0
+                                           : whence == SEEK_CUR ? at_
+                                                                : s_.size());
+    qpdf_offset_t to = 0;
+    if (__builtin_add_overflow(base, offset, &to) || to < 0)
+      throw std::range_error("seek outside the content");
+    at_ = static_cast<std::size_t>(to);
+  }
+  void rewind() override { at_ = 0; }
+  size_t read(char* buffer, size_t length) override {
+    last_offset = tell();
+    std::size_t n = at_ < s_.size() ? std::min(length, s_.size() - at_) : 0;
+    std::memcpy(buffer, s_.data() + at_, n);
+    at_ += n;
+    return n;
+  }
+  void unreadCh(char) override {
+    if (at_ > 0) --at_;
+  }
+
+ private:
+  std::string_view s_;
+  std::size_t at_ = 0;
+  std::string name_ = "content";
+};
+
+// Where an inline image's data ends, as qpdf's content parser finds it: it drops the character
+// after ID and lets its tokenizer look for the EI that ends the data. `i` is just past ID.
+bool skip_inline_image(std::string_view s, std::size_t& i) {
+  auto input = std::make_shared<ContentSource>(s);
+  input->seek(static_cast<qpdf_offset_t>(std::min(i + 1, s.size())), SEEK_SET);
+  QPDFTokenizer tokenizer;
+  tokenizer.allowEOF();
+  tokenizer.expectInlineImage(input);
+  if (tokenizer.readToken(input, "content", true).getType() != QPDFTokenizer::tt_inline_image)
+    return false;
+  i = static_cast<std::size_t>(input->tell());
+  return true;
 }
 
 // An array or dictionary being read. qpdf warns about a dictionary key that is no name, a key
@@ -255,9 +325,9 @@ bool scan_resource_names(std::string_view s, ResourceNames& names) {
       std::size_t start = i;
       while (i < n && !is_delimiter(s[i])) ++i;
       std::string_view word = s.substr(start, i - start);
-      if (word == "ID") return false;  // inline image data follows, which qpdf reads its own way
-      if (!take(false, word)) return false;
+      if (too_long_for_an_integer(word) || !take(false, word)) return false;
       if (open.empty() && !last_name.empty()) note(names, last_name, word);
+      if (word == "ID" && (!open.empty() || !skip_inline_image(s, i))) return false;
     }
   }
   return open.empty();

@@ -17,9 +17,13 @@ struct ResourceNames {
   std::map<std::string, std::set<std::string>> by_type;  // "/Font" -> {"/F1", ...}
 };
 
-// Reads the names from decoded content without building an object for every token. Returns false
-// when the content holds anything qpdf's parser would warn about or treat specially (inline images,
-// stray tokens, unbalanced brackets, odd dictionaries, "#" in names): such content is left to it.
+// The resource type ("/Font", ...) whose name an operator takes, or null when it takes none.
+const char* resource_type(std::string_view op);
+
+// Reads the names from decoded content without building an object for every token; the end of
+// an inline image's data is found by qpdf's own tokenizer. Returns false when the content holds
+// anything qpdf's parser would warn about or treat specially (stray tokens, unbalanced brackets,
+// odd dictionaries, "#" in names, integers past 64 bits): such content is left to it.
 bool scan_resource_names(std::string_view content, ResourceNames& names);
 
 // What qpdf's QPDFPageDocumentHelper::removeUnreferencedResources does, to the same result, objects

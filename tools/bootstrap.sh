@@ -9,6 +9,9 @@ PACKAGES=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64-x86-64
   libz-mingw-w64-dev nasm
   libqpdf-dev libgtest-dev googletest
+  # the sanitizer configuration and the fuzz targets (tools/fuzz.sh): clang with libFuzzer;
+  # Debian's default clang 14 cannot compile qpdf's headers as C++20
+  clang-16 libclang-rt-16-dev
   # the house style (.clang-format), checked by the unit layer
   clang-format-14 git
   # run and test

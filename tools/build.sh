@@ -3,6 +3,8 @@
 # and the Windows configuration (Pagerift.exe, data/pdftk.exe, wine tests).
 #   tools/build.sh          both
 #   tools/build.sh win      only the Windows program and its tests
+#   tools/build.sh sanitize only the sanitizer configuration (build/fuzz): the host build by clang
+#                           with ASan and UBSan, its unit tests and the fuzz targets
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 WHAT=${1:-all}
@@ -21,6 +23,12 @@ configure() { # dir args...
   fi
 }
 mkdir -p "$ROOT/build"
+if [ "$WHAT" = sanitize ]; then
+  configure "$ROOT/build/fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPAGERIFT_SANITIZE=ON \
+    -DCMAKE_C_COMPILER=clang-16 -DCMAKE_CXX_COMPILER=clang++-16
+  cmake --build "$ROOT/build/fuzz" -j"$JOBS"
+  exit 0
+fi
 if [ "$WHAT" = all ]; then
   configure "$ROOT/build/host" -DCMAKE_BUILD_TYPE=RelWithDebInfo
   cmake --build "$ROOT/build/host" -j"$JOBS"

@@ -10,7 +10,9 @@
 #include <qpdf/QPDFSystemError.hh>
 
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <map>
 
 using namespace splitter_test;
 
@@ -161,6 +163,38 @@ TEST_F(Hostile, HeaderVersionIsReadAsQpdfReadsIt) {
     page.getVersionAsPDFVersion().getVersion(version, extension_level);
     EXPECT_EQ(version, written) << header;
     EXPECT_EQ(page.getPDFVersion(), written) << header;
+  }
+}
+
+// Structures that loop or nest without end and lengths past any file: each ends with a code of
+// the contract and no hang, whole page files or nothing at all.
+TEST_F(Hostile, InputBuiltToExhaustItEndsCleanly) {
+  TempDir in;
+  std::string command =
+      std::string("python3 ") + PAGERIFT_HOSTILE_PDFS + " --cheap " + in.path.string();
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  const std::map<std::string, int> codes = {
+      {"nested-10000", 0},
+      {"object-stream-in-itself", 0},
+      {"page-tree-cycle", 3},  // qpdf refuses a loop in the page tree
+      {"length-2-62", 0},      // damage qpdf recovers from
+      {"header-version-99999999999", 3},
+  };
+  ASSERT_EQ(list_dir(in.path).size(), codes.size());
+  for (auto& [name, code] : codes) {
+    TempDir here;
+    auto result = run_burst(here.path, {(in.path / (name + ".pdf")).string(), "burst"},
+                            {.timeout_seconds = 60, .cpu_seconds = 30});
+    EXPECT_EQ(result.exit_code, code) << name << ": " << result.err;
+    if (result.exit_code != 0) {
+      EXPECT_EQ(list_dir(here.path), std::vector<std::string>{}) << name;
+      continue;
+    }
+    for (auto& page : list_dir(here.path)) {
+      QPDF pdf;
+      pdf.setSuppressWarnings(true);
+      EXPECT_NO_THROW(pdf.processFile((here.path / page).c_str())) << name << ": " << page;
+    }
   }
 }
 

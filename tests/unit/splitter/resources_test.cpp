@@ -105,7 +105,13 @@ TEST(Resources, AwkwardContentIsPrunedAsQpdfDoesAndTheScannerDeclinesWhatItCanno
       {"/F1 12 Tf % /F2 Tf\n(escaped \\) and \\( and (nested) parentheses) Tj <41 42> Tj", true},
       {"/F9 12 Tf /Fm1 Do", true},  // an unknown font
       {"/F1 12 Tf true false null 1.2.3 Tj", true},
-      {"BI /W 1 /H 1 /BPC 8 /CS /G ID x EI /F2 12 Tf", false},  // inline image
+      // Inline images end where qpdf's tokenizer says: data may hold "EI" and names.
+      {"BI /W 1 /H 1 /BPC 8 /CS /G ID x EI /F2 12 Tf", true},
+      {"/F1 Tf BI /W 4 /H 1 /BPC 8 /CS /G ID /F3 EI\nEI /F2 12 Tf", true},
+      {"/F1 Tf BI /W 1 /H 1 ID\n\x01 EI Q\nBI /W 1 /H 1 ID \xff EI /Fm1 Do", true},
+      {"/F1 12 Tf BI /W 1 /H 1 ID x", false},  // no EI
+      {"/F1 12 Tf BI /W 1 /H 1 ID", false},
+      {"/F1 12 Tf [ID x EI] /F2 Tf", false},
       {"/F1 12 Tf % a comment to the very end", false},
       {"/F#31 12 Tf", false},
       {"/F1 12 Tf (unterminated", false},
@@ -118,6 +124,8 @@ TEST(Resources, AwkwardContentIsPrunedAsQpdfDoesAndTheScannerDeclinesWhatItCanno
       {"<4G> Tj /F1 Tf", false},
       {"/F1 12 Tf > /F2 Tf", false},
       {"/F1 12 Tf ) /F2 Tf", false},
+      {"/F1 12 Tf 99999999999999999999 0 Td /F2 Tf", false},  // no 64-bit integer
+      {"/F1 12 Tf -000000000000000000001 0 Td 9999999999999999999.9 0 Td", true},
   };
   for (auto& c : cases) {
     ResourceNames names;
