@@ -17,9 +17,9 @@ namespace pagerift::splitter {
 class StreamCache {
  public:
   struct Entry {
-    std::string data;        // as written: compressed by us when `deflated`
-    bool deflated = false;   // stored plain in the source, compressed for the page file
-    unsigned long crc = 0;   // CRC-32 of `data`
+    std::string data;       // as written: compressed by us when `deflated`
+    bool deflated = false;  // stored plain in the source, compressed for the page file
+    unsigned long crc = 0;  // CRC-32 of `data`
   };
 
   explicit StreamCache(std::size_t budget) : budget_(budget) {}

@@ -3,6 +3,7 @@
 // settings reader.
 //   fuzz_seeds OUT_DIR [QPDF_CORPUS_DIR]
 #include "support.h"
+#include "whole_doc.h"
 
 #include <qpdf/Pl_String.hh>
 #include <qpdf/QPDF.hh>
@@ -28,6 +29,8 @@ void generated_pdfs(const fs::path& dir) {
       {"no-id", {.pages = 2, .no_id = true}},
   };
   for (auto& [name, recipe] : recipes) make_pdf(dir / (std::string(name) + ".pdf"), recipe);
+  // Links of every kind, named destinations in both places, optional content, XMP.
+  make_whole(dir / "whole.pdf");
 }
 
 // Every page's content, decoded: what the scanner reads.
