@@ -7,7 +7,8 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 FORMAT=${CLANG_FORMAT:-clang-format-14}
 cd "$ROOT"
-mapfile -t files < <(git ls-files '*.c' '*.h' '*.cpp')
+# Tracked files and new ones git does not ignore, so a file not yet added is in the style too.
+mapfile -t files < <(git ls-files --cached --others --exclude-standard '*.c' '*.h' '*.cpp')
 if [ "${1:-}" = --check ]; then
   bad=()
   for f in "${files[@]}"; do

@@ -17,12 +17,12 @@ QPDFObjectHandle Doc::add(const std::string& text) {
 }
 
 QPDFObjectHandle Doc::link(std::string target, bool direct) {
-    for (int n = 1; n <= 3; ++n)
-      for (std::size_t at; (at = target.find("%" + std::to_string(n))) != std::string::npos;)
-        target.replace(at, 2, page(n).unparse());
-    auto annot = QPDFObjectHandle::parse(
-        &pdf, "<< /Type /Annot /Subtype /Link /Rect [0 0 10 10] " + target + " >>");
-    return direct ? annot : pdf.makeIndirectObject(annot);
+  for (int n = 1; n <= 3; ++n)
+    for (std::size_t at; (at = target.find("%" + std::to_string(n))) != std::string::npos;)
+      target.replace(at, 2, page(n).unparse());
+  auto annot = QPDFObjectHandle::parse(
+      &pdf, "<< /Type /Annot /Subtype /Link /Rect [0 0 10 10] " + target + " >>");
+  return direct ? annot : pdf.makeIndirectObject(annot);
 }
 
 void Doc::write(const fs::path& path) {
