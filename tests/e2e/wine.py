@@ -69,7 +69,11 @@ class WinePrefix:
 
     # -- lifetime -------------------------------------------------------------------------------------
     def boot(self):
-        self.root.mkdir(parents=True, exist_ok=True)
+        self.path.mkdir(parents=True, exist_ok=True)
+        # A server of our own for the whole boot: the one wineboot would start for itself goes away
+        # a few seconds after its last program, and on a busy machine that can fall between two of
+        # the registry writes below, which then fail.
+        self.run("wineserver", "-p", check=False)
         self.run("wineboot", "-i", timeout=300)
         self.reg_add(r"HKCU\Software\Wine\WineDbg", "ShowCrashDialog", 0, "REG_DWORD")
         self._install_browser_stub()
