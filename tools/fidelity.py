@@ -5,6 +5,8 @@ held against its source. Not a test (it takes minutes); it prints figures for do
   tools/fidelity.py [build-dir]        (default build/host; needs pagerift-burst and page-census)
   FIDELITY_OLD=/path/to/pagerift-burst  the same figures for an older build, side by side
   FIDELITY_CACHE                        where the packages go (default ~/.cache/pagerift-fidelity)
+  FIDELITY_SAMPLE=folder                only lays out the speed sample there, as links, for
+                                        tools/bench-splitter.sh's BENCH_SAMPLE, and stops
 
 The corpus: every PDF of two whole packages, and from two more the documents that use optional
 content or carry output intents. For every source and build, page-census counts its links to its
@@ -25,6 +27,7 @@ BUILD = Path(sys.argv[1] if len(sys.argv) > 1 else ROOT / "build" / "host").reso
 BURST = BUILD / "splitter" / "pagerift-burst"
 CENSUS = BUILD / "tests" / "fidelity" / "page-census"
 OLD = os.environ.get("FIDELITY_OLD")
+SAMPLE = os.environ.get("FIDELITY_SAMPLE")
 CACHE = Path(os.environ.get("FIDELITY_CACHE") or
              Path(os.environ.get("XDG_CACHE_HOME") or Path.home() / ".cache") / "pagerift-fidelity")
 WHOLE = ["texlive-latex-recommended-doc", "texlive-humanities-doc"]
@@ -80,6 +83,23 @@ def corpus():
     return sources
 
 
+def lay_out_sample(folder):
+    """The speed sample: the first whole package and the picked documents, as links named after where
+    they come from (rec-..., pick-...)."""
+    folder.mkdir(parents=True, exist_ok=True)
+    tree = unpacked(WHOLE[0])
+    links = {f"rec-{p.relative_to(tree / 'usr/share/doc/texlive-doc')}": p
+             for p in sorted(tree.rglob("*.pdf")) if p.is_file()}
+    for package, docs in PICKED.items():
+        picked = unpacked(package) / LATEX
+        links.update({f"pick-{doc}": picked / doc for doc in docs if (picked / doc).is_file()})
+    for name, target in links.items():
+        link = folder / name.replace("/", "_")
+        link.unlink(missing_ok=True)
+        link.symlink_to(target)
+    print(f"{len(links)} PDFs linked in {folder}")
+
+
 def page_count(pdf):
     res = run("qpdf", "--show-npages", pdf)
     return int(res.stdout.split()[0]) if res.returncode in (0, 3) and res.stdout.strip() else 0
@@ -127,6 +147,8 @@ def render_differences(src, files, work):
 
 
 def main():
+    if SAMPLE:
+        return lay_out_sample(Path(SAMPLE))
     for tool in (BURST, CENSUS):
         if not tool.is_file():
             sys.exit(f"no {tool}: build the host configuration first")
