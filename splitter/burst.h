@@ -19,6 +19,12 @@ struct BurstResult {
 // Writes the page files of `source` into `out_dir` ("" = the current folder), named as PageSet
 // chooses. Pages are written under temporary names and renamed into place once all are done. On
 // failure no page file of this run is left behind, and no file that was there before is changed.
-BurstResult burst(const std::string& source, const std::string& out_dir = "");
+//
+// With kLeaveToExit the parsed source is not freed, for a program that ends right after: freeing
+// a large document's objects one by one takes up to a seventh of a burst, and the end of the
+// process does it at once. At most one burst of a process may leave it.
+enum class Teardown { kFree, kLeaveToExit };
+BurstResult burst(const std::string& source, const std::string& out_dir = "",
+                  Teardown teardown = Teardown::kFree);
 
 }  // namespace pagerift::splitter

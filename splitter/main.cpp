@@ -17,7 +17,7 @@ int run(const std::vector<std::string>& args) {
     fs::error_line("usage: pdftk \"<source.pdf>\" burst");
     return static_cast<int>(SplitterExit::kUsage);
   }
-  BurstResult result = burst(args[0]);
+  BurstResult result = burst(args[0], "", Teardown::kLeaveToExit);
   if (result.code != SplitterExit::kDone) {
     fs::error_line("pdftk: " + result.error);
     return static_cast<int>(result.code);
