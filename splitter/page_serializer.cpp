@@ -77,8 +77,8 @@ class Deflater final {
   z_stream z_{};
 };
 
-// What the stream cache may hold: the shared fonts and profiles of a typical document fit many
-// times over, and the peak memory of one that shares a lot grows by no more than this.
+// What the stream cache may hold: the shared plain streams of a typical document (its colour
+// profiles) fit many times over, and the peak memory of one that shares a lot grows by no more.
 constexpr std::size_t kStreamCacheBudget = 8u << 20;
 
 struct PageSerializer::Scratch {
@@ -245,13 +245,13 @@ class PageFile {
     uLong crc = 0;
     if (kept) {
       data = kept->data;
-      deflated = kept->deflated;
+      deflated = true;
       crc = kept->crc;
     } else {
       deflated = read_stream(stream, dict, s_.data);
       data = s_.data;
       crc = crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size());
-      if (source.isIndirect()) s_.streams.offer(source, s_.data, deflated, crc);
+      if (deflated && source.isIndirect()) s_.streams.offer(source, s_.data, crc);
     }
     std::string head = std::to_string(number) + " 0 obj\n<<";
     if (deflated) {
