@@ -40,9 +40,7 @@ PICKED = {  # package: documents under usr/share/doc/texlive-doc/latex/
         "ocg-p/examples/ocg-p_example_3.pdf", "ocg-p/examples/ocg-p_example_4.pdf", "ocgx/demo-ocgx.pdf",
         "ocgx/ocgx-manual-en.pdf", "pdfpagediff/example/ltest.pdf", "ran_toks/docs/rantoks_man.pdf",
         "todonotes/examples/saveColorByUsingLayers.pdf", "xbmks/docs/xbmksman.pdf", "xsavebox/xsavebox.pdf",
-        "hyperxmp/hyperxmp.pdf", "pdfx/pdfx.pdf", "tagpdf/tagpdf.pdf", "lettrine/lettrine.pdf",
-        "correctmathalign/aligned-org.pdf", "pdfmanagement-testphase/l3pdfmeta.pdf",
-        "pdfmanagement-testphase/pdfmanagement-testphase.pdf"],
+        "hyperxmp/hyperxmp.pdf", "pdfx/pdfx.pdf", "tagpdf/tagpdf.pdf", "lettrine/lettrine.pdf"],
     "texlive-pictures-doc": [
         "pgfplots/pgfplots.pdf", "pgfplots/pgfplotstable.pdf", "pgfplots/TeX-programming-notes.pdf",
         "tikz-optics/tikz-optics.pdf", "visualpstricks/VisualPSTricks.pdf", "visualpstricks/VisuelPSTricks.pdf"],
