@@ -22,7 +22,8 @@ struct BurstResult {
 //
 // With kLeaveToExit the parsed source is not freed, for a program that ends right after: freeing
 // a large document's objects one by one takes up to a seventh of a burst, and the end of the
-// process does it at once. At most one burst of a process may leave it.
+// process does it at once. Only the first burst of a process that asks leaves it; later ones
+// free theirs.
 enum class Teardown { kFree, kLeaveToExit };
 BurstResult burst(const std::string& source, const std::string& out_dir = "",
                   Teardown teardown = Teardown::kFree);

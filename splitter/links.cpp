@@ -9,7 +9,7 @@ namespace {
 // The largest explicit destination: the page, /FitR and its four coordinates.
 constexpr int kMaxDestinationItems = 6;
 
-// A file name alone is a relative file specification: the set still works once moved as a whole.
+// A file name alone is a relative file reference: the set still works once moved as a whole.
 // Readers take a name outside ASCII from /UF.
 QPDFObjectHandle file_spec(const std::string& name) {
   bool ascii = true;
