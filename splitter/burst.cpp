@@ -1,10 +1,10 @@
 #include "splitter/burst.h"
 
-#include "splitter/digest.h"
-#include "splitter/file_source.h"
-#include "splitter/fs.h"
-#include "splitter/page_set.h"
-#include "splitter/page_writer.h"
+#include "splitter/write/digest.h"
+#include "splitter/source/file_source.h"
+#include "splitter/platform/fs.h"
+#include "splitter/write/page_set.h"
+#include "splitter/page/page_writer.h"
 
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>

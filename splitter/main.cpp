@@ -1,7 +1,7 @@
 // data\pdftk.exe: `pdftk "<source>" burst` writes one PDF per page into the current folder.
 // Exit codes are listed in docs/splitter.md. It never reads stdin and never prompts.
 #include "splitter/burst.h"
-#include "splitter/fs.h"
+#include "splitter/platform/fs.h"
 
 #include <string>
 #include <vector>

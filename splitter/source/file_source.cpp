@@ -1,4 +1,4 @@
-#include "splitter/file_source.h"
+#include "splitter/source/file_source.h"
 
 #include <qpdf/QPDFExc.hh>
 #include <qpdf/QPDFSystemError.hh>

@@ -6,8 +6,8 @@
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFPageLabelDocumentHelper.hh>
 
-#include "splitter/links.h"
-#include "splitter/page_serializer.h"
+#include "splitter/page/links.h"
+#include "splitter/write/page_serializer.h"
 
 #include <cstddef>
 #include <set>

@@ -1,4 +1,4 @@
-#include "splitter/resources.h"
+#include "splitter/page/resources.h"
 
 #include <qpdf/InputSource.hh>
 #include <qpdf/Pl_String.hh>

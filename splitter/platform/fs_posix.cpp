@@ -1,4 +1,4 @@
-#include "splitter/fs.h"
+#include "splitter/platform/fs.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "splitter/links.h"
+#include "splitter/page/links.h"
 
 #include <set>
 #include <utility>

@@ -5,7 +5,7 @@
 #include <qpdf/QPDFObjGen.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
-#include "splitter/page_serializer.h"
+#include "splitter/write/page_serializer.h"
 
 #include <cstddef>
 #include <map>

@@ -1,4 +1,4 @@
-#include "splitter/fs.h"
+#include "splitter/platform/fs.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

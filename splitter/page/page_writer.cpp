@@ -1,6 +1,6 @@
-#include "splitter/page_writer.h"
+#include "splitter/page/page_writer.h"
 
-#include "splitter/resources.h"
+#include "splitter/page/resources.h"
 
 #include <qpdf/QPDFFormFieldObjectHelper.hh>
 #include <qpdf/QPDFObjectHandle.hh>

@@ -1,4 +1,4 @@
-#include "splitter/page_set.h"
+#include "splitter/write/page_set.h"
 
 #include <algorithm>
 #include <cctype>

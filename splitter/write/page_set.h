@@ -1,7 +1,7 @@
 // Names the page files of one burst and puts them in place together, never over an existing file.
 #pragma once
 
-#include "splitter/fs.h"
+#include "splitter/platform/fs.h"
 
 #include <cstddef>
 #include <functional>

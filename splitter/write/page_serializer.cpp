@@ -1,7 +1,7 @@
-#include "splitter/page_serializer.h"
+#include "splitter/write/page_serializer.h"
 
-#include "splitter/digest.h"
-#include "splitter/stream_cache.h"
+#include "splitter/write/digest.h"
+#include "splitter/write/stream_cache.h"
 
 #include <qpdf/Pl_String.hh>
 #include <qpdf/QUtil.hh>
