@@ -1,7 +1,7 @@
 // libFuzzer target: the resource-name scanner on raw content. Content it takes must be content
 // that qpdf's own parser reads without a warning, to the same names; content it declines goes to
 // qpdf's parser, so declining is always safe.
-#include "splitter/resources.h"
+#include "splitter/page/resources.h"
 
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>

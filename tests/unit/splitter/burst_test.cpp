@@ -1,5 +1,5 @@
 // The splitter's contract, checked on the real pagerift-burst binary.
-#include "splitter/page_set.h"
+#include "splitter/write/page_set.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

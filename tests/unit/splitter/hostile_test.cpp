@@ -1,7 +1,7 @@
 // Input built to hurt the splitter: offsets past any range, warnings by the hundred thousand,
 // headers qpdf cannot read back. Every case ends with a documented exit code, and a page file
 // only where qpdf can open it.
-#include "splitter/file_source.h"
+#include "splitter/source/file_source.h"
 #include "support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Our pruning of shared resources against qpdf's own: the same keys left on every page and form,
 // and the same number of warnings, on awkward content made here and on every file of qpdf's corpus.
-#include "splitter/resources.h"
+#include "splitter/page/resources.h"
 
 #include <gtest/gtest.h>
 #include <qpdf/QPDFPageDocumentHelper.hh>

@@ -1,6 +1,6 @@
 // Page sets: how they are named beside earlier ones, that they never mix or replace anything, even
 // when a name is taken while they are put in place, and that the same source gives the same bytes.
-#include "splitter/page_set.h"
+#include "splitter/write/page_set.h"
 #include "support.h"
 
 #include <gtest/gtest.h>
