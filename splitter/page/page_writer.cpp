@@ -45,9 +45,9 @@ bool has_shared_resources(QPDF& pdf) {
   return false;
 }
 
-// What a page file's page is, where the source's names a non-stream among its content: readers
-// skip it, and qpdf calls a null there an error, so it is left out. An item that is no object at
-// all would be written as null.
+// A page whose content array names a non-stream: readers skip it, and qpdf's check calls a null
+// there (what a reference to a missing object is written as) an error, so the page file leaves it
+// out. A /Contents that is neither a stream nor an array goes too.
 void mend_contents(QPDFObjectHandle page, Substitutes& substitutes) {
   QPDFObjectHandle contents = page.getKey("/Contents");
   if (contents.isStream()) return;
@@ -124,8 +124,9 @@ PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
   bool unsupported = false;
   encryption_ = Encryption::of(pdf_, unsupported);
   form_.encryption = encryption_ ? &*encryption_ : nullptr;
-  if (unsupported) warn("its encryption is of a kind the page files cannot keep; they are not encrypted");
-  if (is_signed(pdf_)) {
+  if (unsupported)
+    warn("its encryption is of a kind the page files cannot keep; they are not encrypted");
+  if (is_signed(pdf_, forms_)) {
     signed_ = true;
     warn("it is signed; its page files are not");
   }

@@ -60,7 +60,7 @@ class PageWriter {
   std::vector<std::pair<std::string, QPDFObjectHandle>> shared_entries_;  // of the catalog
   std::string version_, id_seed_;
   std::optional<Encryption> encryption_;
-  FileForm form_;  // points into encryption_
+  FileForm form_;        // points into encryption_
   bool signed_ = false;  // warned that page files are not signed
   LinkMender links_;
   Substitutes substitutes_;

@@ -1,6 +1,5 @@
 #include "splitter/page/signatures.h"
 
-#include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFFormFieldObjectHelper.hh>
 
 #include <algorithm>
@@ -17,10 +16,9 @@ constexpr const char* kSignatureKeys[] = {"/FT", "/V", "/SV", "/Lock"};
 
 }  // namespace
 
-bool is_signed(QPDF& pdf) {
+bool is_signed(QPDF& pdf, QPDFAcroFormDocumentHelper& forms) {
   QPDFObjectHandle root = pdf.getRoot();
   if (root.hasKey("/Perms") || root.hasKey("/DSS")) return true;
-  QPDFAcroFormDocumentHelper forms(pdf);
   if (!forms.hasAcroForm()) return false;
   for (auto& field : forms.getFormFields())
     if (field.getFieldType() == "/Sig" && !field.getValue().isNull()) return true;

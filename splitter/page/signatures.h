@@ -4,6 +4,7 @@
 #include "splitter/write/page_serializer.h"
 
 #include <qpdf/QPDF.hh>
+#include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFObjGen.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 
@@ -12,7 +13,8 @@
 namespace pagerift::splitter {
 
 // Whether the document carries a signature value, or a claim that rests on one (/Perms, /DSS).
-bool is_signed(QPDF& pdf);
+// `forms` is the document's form, analysed once for both.
+bool is_signed(QPDF& pdf, QPDFAcroFormDocumentHelper& forms);
 
 // For each widget of `page` whose field holds a signature value: the widget and its field, as
 // the page file has them, in `substitutes`, without the value and without being a signature

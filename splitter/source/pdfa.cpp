@@ -19,8 +19,8 @@ constexpr std::size_t kMaxPrefixes = 8;
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool is_name_char(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == '_' || c == '-' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
 }
 
 std::size_t skip_space(std::string_view text, std::size_t at) {
@@ -31,7 +31,8 @@ std::size_t skip_space(std::string_view text, std::size_t at) {
 // The prefixes bound to the identification schema: `xmlns:p="<namespace>"`.
 std::vector<std::string_view> prefixes(std::string_view xmp) {
   std::vector<std::string_view> found{"pdfaid"};
-  for (std::size_t at = xmp.find(kNamespace); at != std::string_view::npos && found.size() < kMaxPrefixes;
+  for (std::size_t at = xmp.find(kNamespace);
+       at != std::string_view::npos && found.size() < kMaxPrefixes;
        at = xmp.find(kNamespace, at + 1)) {
     std::size_t end = at;
     if (end == 0 || (xmp[end - 1] != '"' && xmp[end - 1] != '\'')) continue;

@@ -98,8 +98,8 @@ void Encryption::apply(QPDF::encryption_method_e method, int number, std::string
   out.resize(kBlock + data.size());
   unsigned char chain[kBlock];
   std::memcpy(chain, iv.data(), kBlock);
-  crypto_->rijndael_init(true, reinterpret_cast<const unsigned char*>(key.data()), key.size(),
-                         true, chain);
+  crypto_->rijndael_init(true, reinterpret_cast<const unsigned char*>(key.data()), key.size(), true,
+                         chain);
   auto* to = reinterpret_cast<unsigned char*>(out.data()) + kBlock;
   for (std::size_t at = 0; at < data.size(); at += kBlock)
     crypto_->rijndael_process(reinterpret_cast<unsigned char*>(data.data()) + at, to + at);

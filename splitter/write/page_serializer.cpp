@@ -4,6 +4,7 @@
 #include "splitter/write/digest.h"
 #include "splitter/write/encryption.h"
 #include "splitter/write/stream_cache.h"
+#include "splitter/write/xref.h"
 
 #include <qpdf/Pl_String.hh>
 #include <qpdf/QUtil.hh>
@@ -359,8 +360,7 @@ class PageFile {
             .add(*id_seed_)
             .add(" bytes " + std::to_string(written_) + " crc " + std::to_string(crc_))
             .finish());
-    std::string first =
-        form_.encryption ? QUtil::hex_encode(form_.encryption->first_id()) : hex_id;
+    std::string first = form_.encryption ? QUtil::hex_encode(form_.encryption->first_id()) : hex_id;
     std::string entries = " /Root 1 0 R";
     if (info_number) entries += " /Info " + std::to_string(info_number) + " 0 R";
     if (encryption_number) entries += " /Encrypt " + std::to_string(encryption_number) + " 0 R";
@@ -370,51 +370,28 @@ class PageFile {
 
   void write_table(int info_number) {
     int encryption_number = write_encryption();
-    std::vector<std::uint64_t> at(static_cast<std::size_t>(next_), 0);
-    for (auto& [number, offset] : offsets_) at[static_cast<std::size_t>(number)] = offset;
+    std::vector<std::uint64_t> at(static_cast<std::size_t>(next_ - 1), 0);
+    for (auto& [number, offset] : offsets_) at[static_cast<std::size_t>(number - 1)] = offset;
     std::string entries = trailer_entries(info_number, encryption_number);
     std::uint64_t table_offset = written_;
-    std::string table = "xref\n0 " + std::to_string(next_) + "\n0000000000 65535 f \n";
-    char row[24];
-    for (std::size_t n = 1; n < at.size(); ++n) {
-      std::snprintf(row, sizeof row, "%010llu 00000 %c \n",
-                    static_cast<unsigned long long>(at[n]), at[n] ? 'n' : 'f');
-      table += row;
-    }
-    table += "trailer\n<</Size " + std::to_string(next_) + entries + ">>\nstartxref\n" +
-             std::to_string(table_offset) + "\n%%EOF\n";
-    put(table);
+    put(xref_table(at) + "trailer\n<</Size " + std::to_string(next_) + entries + ">>\nstartxref\n" +
+        std::to_string(table_offset) + "\n%%EOF\n");
   }
 
   void write_xref(int info_number) {
     int encryption_number = write_encryption();
     int xref_number = next_++;
     std::uint64_t xref_offset = written_;
-    // Rows of three fields: type, offset or object stream, generation or index.
-    std::vector<std::array<std::uint64_t, 3>> rows(static_cast<std::size_t>(next_), {0, 0, 0});
+    XrefRows rows(static_cast<std::size_t>(next_), {0, 0, 0});
     rows[0] = {0, 0, 65535};
     for (auto& [number, offset] : offsets_) rows[static_cast<std::size_t>(number)] = {1, offset, 0};
     for (std::size_t i = 0; i < packed_.size(); ++i)
       rows[static_cast<std::size_t>(packed_[i].first)] = {
           2, static_cast<std::uint64_t>(stream_number_), i};
     rows[static_cast<std::size_t>(xref_number)] = {1, xref_offset, 0};
-    auto width = [](std::uint64_t max) {
-      int w = 1;
-      while (max >>= 8) ++w;
-      return w;
-    };
-    int w1 = width(std::max<std::uint64_t>(xref_offset, static_cast<std::uint64_t>(next_)));
-    int w2 = std::max(2, width(packed_.size()));
-    std::string table(rows.size() * static_cast<std::size_t>(1 + w1 + w2), '\0');
-    char* at = table.data();
-    for (auto& row : rows) {
-      *at++ = static_cast<char>(row[0]);
-      for (int b = w1 - 1; b >= 0; --b) *at++ = static_cast<char>((row[1] >> (8 * b)) & 0xff);
-      for (int b = w2 - 1; b >= 0; --b) *at++ = static_cast<char>((row[2] >> (8 * b)) & 0xff);
-    }
-    std::string packed_table;
-    s_.packer.run(table, packed_table);
-    table.swap(packed_table);
+    int w1 = 0, w2 = 0;
+    std::string table;
+    s_.packer.run(xref_stream_data(rows, w1, w2), table);
     std::string head = std::to_string(xref_number) + " 0 obj\n<</Type /XRef /Size " +
                        std::to_string(next_) + " /W [1 " + std::to_string(w1) + " " +
                        std::to_string(w2) + "]" + trailer_entries(info_number, encryption_number);

@@ -29,10 +29,10 @@ struct FileForm {
 // objects in `outside` (other pages, the page tree): references to them become null, as in a
 // page copied with qpdf. Stream data is copied as stored; streams stored uncompressed are
 // compressed. All other objects go into one compressed object stream, indexed by a
-// cross-reference stream, unless the form asks for the classic layout. Nothing is copied into a second document and nothing is serialised
-// twice, which is what makes this fast; the source is not changed. What the page file needs
-// otherwise than the source has it (a mended link, say) comes as a direct object in
-// `substitutes`, written under the number of the object it stands in for.
+// cross-reference stream, unless the form asks for the classic layout. Nothing is copied into a
+// second document and nothing is serialised twice, which is what makes this fast; the source is not
+// changed. What the page file needs otherwise than the source has it (a mended link, say) comes as
+// a direct object in `substitutes`, written under the number of the object it stands in for.
 class PageSerializer {
  public:
   PageSerializer();
