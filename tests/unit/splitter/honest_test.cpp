@@ -80,7 +80,9 @@ int qpdf_check(const fs::path& pdf) {
 
 class Honest : public ::testing::Test {
  protected:
-  RunResult burst(const fs::path& source) { return run_burst(out.path, {source.string(), "burst"}); }
+  RunResult burst(const fs::path& source) {
+    return run_burst(out.path, {source.string(), "burst"});
+  }
   fs::path page_file(const std::string& stem, int n, int pages = 2) {
     return out.path / page_names(stem, pages).at(static_cast<std::size_t>(n - 1));
   }
@@ -107,7 +109,8 @@ TEST_F(Honest, SignedSourceGivesPagesWithoutSignatureValuesThatLookTheSame) {
   QPDFPageObjectHelper source_page(original.getAllPages().at(0));
   EXPECT_EQ(appearance(signer), appearance(annotation_named(source_page, "Signer")));
   EXPECT_EQ(fields_of(one.pdf), (std::vector<std::string>{"Empty /Sig null", "Signer  null"}));
-  EXPECT_EQ(render(page_file("signed", 1), 1, in.path / "page"), render(source, 1, in.path / "src"));
+  EXPECT_EQ(render(page_file("signed", 1), 1, in.path / "page"),
+            render(source, 1, in.path / "src"));
 }
 
 // A signature field under a plain parent that a text field shares, its widget a kid of its own,
@@ -121,16 +124,18 @@ TEST_F(Honest, NestedSignatureFieldsAndDocumentClaimsStayBehind) {
   auto indirect = [&](const std::string& text) {
     return pdf.makeIndirectObject(QPDFObjectHandle::parse(text));
   };
-  QPDFObjectHandle value = indirect(
-      "<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00ff> >>");
+  QPDFObjectHandle value =
+      indirect("<< /Type /Sig /Filter /Adobe.PPKLite /ByteRange [0 10 20 30] /Contents <00ff> >>");
   QPDFObjectHandle parent = indirect("<< /T (form) >>");
-  QPDFObjectHandle text = indirect(
-      "<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Ada) /Rect [0 0 50 20] >>");
-  QPDFObjectHandle signature = indirect("<< /FT /Sig /T (approval) /Lock << /Action /All >> "
-                                        "/SV << /Filter /Adobe.PPKLite >> >>");
+  QPDFObjectHandle text =
+      indirect("<< /Type /Annot /Subtype /Widget /FT /Tx /T (name) /V (Ada) /Rect [0 0 50 20] >>");
+  QPDFObjectHandle signature = indirect(
+      "<< /FT /Sig /T (approval) /Lock << /Action /All >> "
+      "/SV << /Filter /Adobe.PPKLite >> >>");
   QPDFObjectHandle widget = indirect("<< /Type /Annot /Subtype /Widget /Rect [100 100 200 150] >>");
   QPDFObjectHandle stamp = QPDFObjectHandle::newStream(&pdf, "0 0 1 rg 0 0 100 50 re f");
-  stamp.replaceDict(QPDFObjectHandle::parse("<< /Type /XObject /Subtype /Form /BBox [0 0 100 50] >>"));
+  stamp.replaceDict(
+      QPDFObjectHandle::parse("<< /Type /XObject /Subtype /Form /BBox [0 0 100 50] >>"));
   widget.replaceKey("/AP", QPDFObjectHandle::newDictionary({{"/N", stamp}}));
   signature.replaceKey("/V", value);
   signature.replaceKey("/Parent", parent);
@@ -167,7 +172,8 @@ TEST_F(Honest, NestedSignatureFieldsAndDocumentClaimsStayBehind) {
 TEST(PdfaClaim, ReadsTheAttributeAndTheElementUnderAnyPrefix) {
   using pagerift::splitter::pdfa_part;
   const std::string ns = "http://www.aiim.org/pdfa/ns/id/";
-  EXPECT_EQ(pdfa_part("<rdf:Description xmlns:pdfaid=\"" + ns + "\" pdfaid:part=\"1\" "
+  EXPECT_EQ(pdfa_part("<rdf:Description xmlns:pdfaid=\"" + ns +
+                      "\" pdfaid:part=\"1\" "
                       "pdfaid:conformance=\"B\"/>"),
             1);
   EXPECT_EQ(pdfa_part("<rdf:Description xmlns:pdfaid='" + ns + "'><pdfaid:part> 2 </pdfaid:part>"),
@@ -240,10 +246,12 @@ TEST_F(Honest, PdfaOneHeaderIsTheSourcesAtMostOnePointFour) {
     pdf.getRoot().replaceKey(
         "/Metadata",
         QPDFObjectHandle::newStream(
-            &pdf, "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:Description "
-                  "xmlns:pdfaid='http://www.aiim.org/pdfa/ns/id/' pdfaid:part='1'/></x:xmpmeta>"));
-    pdf.getRoot().getKey("/Metadata").replaceDict(
-        QPDFObjectHandle::parse("<< /Type /Metadata /Subtype /XML >>"));
+            &pdf,
+            "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:Description "
+            "xmlns:pdfaid='http://www.aiim.org/pdfa/ns/id/' pdfaid:part='1'/></x:xmpmeta>"));
+    pdf.getRoot()
+        .getKey("/Metadata")
+        .replaceDict(QPDFObjectHandle::parse("<< /Type /Metadata /Subtype /XML >>"));
     fs::path source = in.path / ("a" + version + ".pdf");
     QPDFWriter writer(pdf, source.string().c_str());
     writer.setStaticID(true);
@@ -271,33 +279,47 @@ const char kXmp[] = "<?xpacket begin=''?><x:xmpmeta xmlns:x='adobe:ns:meta/'/><?
 std::vector<Method> methods() {
   const auto print = qpdf_r3p_low;
   return {
-      {"rc4-40", [](QPDFWriter& w) {
+      {"rc4-40",
+       [](QPDFWriter& w) {
          w.setR2EncryptionParametersInsecure("", "owner", false, false, true, false);
-       }, 2},
-      {"rc4-128", [=](QPDFWriter& w) {
+       },
+       2},
+      {"rc4-128",
+       [=](QPDFWriter& w) {
          w.setR3EncryptionParametersInsecure("", "owner", true, false, true, false, true, false,
                                              print);
-       }, 3},
-      {"aes-128", [=](QPDFWriter& w) {
+       },
+       3},
+      {"aes-128",
+       [=](QPDFWriter& w) {
          w.setR4EncryptionParametersInsecure("", "owner", true, true, false, false, true, false,
                                              print, true, true);
-       }, 4},
-      {"aes-128-plain-xmp", [=](QPDFWriter& w) {
+       },
+       4},
+      {"aes-128-plain-xmp",
+       [=](QPDFWriter& w) {
          w.setR4EncryptionParametersInsecure("", "owner", true, true, false, false, true, false,
                                              print, false, true);
-       }, 4, true},
-      {"aes-128-pdfa1", [=](QPDFWriter& w) {
+       },
+       4, true},
+      {"aes-128-pdfa1",
+       [=](QPDFWriter& w) {
          w.setR4EncryptionParametersInsecure("", "owner", true, true, false, false, true, false,
                                              print, true, true);
-       }, 4, false, true},
-      {"aes-256-r5", [=](QPDFWriter& w) {
+       },
+       4, false, true},
+      {"aes-256-r5",
+       [=](QPDFWriter& w) {
          w.setR5EncryptionParameters("", "owner", true, false, true, false, true, false, print,
                                      true);
-       }, 5},
-      {"aes-256", [=](QPDFWriter& w) {
+       },
+       5},
+      {"aes-256",
+       [=](QPDFWriter& w) {
          w.setR6EncryptionParameters("", "owner", false, false, true, true, false, false, print,
                                      true);
-       }, 6},
+       },
+       6},
   };
 }
 
@@ -324,8 +346,9 @@ TEST_F(Honest, OwnerPasswordSourceGivesPagesEncryptedAsItIs) {
     contents.getDict().replaceKey("/Note", QPDFObjectHandle::newString("a (string) in a stream"));
     std::string xmp = kXmp;
     if (method.claims_pdfa1)
-      xmp.replace(xmp.find("/>"), 2,
-                  "><d xmlns:pdfaid='http://www.aiim.org/pdfa/ns/id/' pdfaid:part='1'/></x:xmpmeta>");
+      xmp.replace(
+          xmp.find("/>"), 2,
+          "><d xmlns:pdfaid='http://www.aiim.org/pdfa/ns/id/' pdfaid:part='1'/></x:xmpmeta>");
     QPDFObjectHandle metadata = QPDFObjectHandle::newStream(&plain, xmp);
     metadata.replaceDict(QPDFObjectHandle::parse("<< /Type /Metadata /Subtype /XML >>"));
     plain.getRoot().replaceKey("/Metadata", metadata);
@@ -354,9 +377,9 @@ TEST_F(Honest, OwnerPasswordSourceGivesPagesEncryptedAsItIs) {
     EXPECT_NE(page.text().find("(Page 2)"), std::string::npos);
     EXPECT_EQ(page.pdf.getTrailer().getKey("/Info").getKey("/Title").getUTF8Value(),
               "Quarterly report");
-    EXPECT_EQ(page.page().getObjectHandle().getKey("/Contents").getDict().getKey("/Note")
-                  .getUTF8Value(),
-              "a (string) in a stream");
+    EXPECT_EQ(
+        page.page().getObjectHandle().getKey("/Contents").getDict().getKey("/Note").getUTF8Value(),
+        "a (string) in a stream");
     EXPECT_EQ(page.page().getAnnotations().at(0).getObjectHandle().getKey("/V").getUTF8Value(),
               "Ada Lovelace");
     EXPECT_EQ(data_of(page.pdf.getRoot().getKey("/Metadata")), xmp);
@@ -389,10 +412,9 @@ TEST_F(Honest, NonStreamsAmongThePagesContentAreLeftOut) {
   QPDFObjectHandle text = pages.at(0).getKey("/Contents");
   pages.at(0).replaceKey(
       "/Contents",
-      QPDFObjectHandle::newArray(
-          {text, pdf.makeIndirectObject(QPDFObjectHandle::newNull()),
-           pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Foo 1 >>")),
-           pdf.makeIndirectObject(QPDFObjectHandle::newInteger(42))}));
+      QPDFObjectHandle::newArray({text, pdf.makeIndirectObject(QPDFObjectHandle::newNull()),
+                                  pdf.makeIndirectObject(QPDFObjectHandle::parse("<< /Foo 1 >>")),
+                                  pdf.makeIndirectObject(QPDFObjectHandle::newInteger(42))}));
   pages.at(1).replaceKey("/Contents", pdf.makeIndirectObject(QPDFObjectHandle::parse("<< >>")));
   QPDFWriter writer(pdf, (in.path / "odd.pdf").string().c_str());
   writer.setStaticID(true);
