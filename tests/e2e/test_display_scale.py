@@ -119,3 +119,24 @@ def test_at_200_percent_the_title_and_the_drop_zone_glyph_are_as_sharp_as_at_100
         figures(f"{name}: pixels that differ from the 100 % picture doubled: "
                 f"{differs} of {blocks.width * blocks.height}")
         assert differs > blocks.width * blocks.height // 20, f"the {name} at 200 % is the 100 % one doubled"
+
+
+def test_at_200_percent_the_keyboard_works_and_the_focus_cue_is_drawn_twice_as_thick(app, wineprefix):
+    s = start_at(app, wineprefix, 192)
+    app.display.focus(app.wid)  # without a window manager keys follow the X focus
+    x, y, w, _ = skin.drop_zone(s)
+    inset = skin.device(3, s)  # inside the drop zone's frame line, as at 96 DPI
+
+    def dots(row):
+        rx, ry = app.to_root(x + 40, y + row)
+        strip = app.display.grab(rx, ry, 200, 1)
+        return sum(1 for i in range(strip.width) if sum(strip.getpixel((i, 0))) < 300)
+    assert dots(inset) == 0, "a focus cue while the folder box has the focus"
+    app.display.key("Tab")
+    wait_until(lambda: dots(inset) >= 60, 15, "the focus cue on the drop zone")
+    assert dots(inset + 1) >= 60, "the cue is one line thick at 200 %"
+    assert dots(inset + 2) == 0
+    app.display.key("Return")
+    app.wait_dialog("Open Files")
+    app.dismiss_dialog("Open Files", key="Escape")
+    app.assert_alive()
