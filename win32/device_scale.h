@@ -20,9 +20,7 @@ class DeviceScale {
   explicit DeviceScale(UINT dpi = kDesignDpi) : dpi_(dpi ? dpi : kDesignDpi) {}
   UINT dpi() const { return dpi_; }
   // Twips of the model to device pixels, rounded half away from zero.
-  int Px(double twips) const {
-    return static_cast<int>(std::lround(twips * dpi_ / kTwipsPerInch));
-  }
+  int Px(double twips) const { return static_cast<int>(std::lround(twips * dpi_ / kTwipsPerInch)); }
   // A length in 96-DPI pixels (an inset, a line) to device pixels.
   int Scaled(int px) const { return static_cast<int>(std::lround(double(px) * dpi_ / kDesignDpi)); }
   // Device pixels to the model's twips.

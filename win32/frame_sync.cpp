@@ -83,8 +83,7 @@ void Frame::SyncControl(size_t i) {
   if (moved) {
     const int extra = c.kind == ControlKind::ComboBox ? kComboListHeight : 0;
     SetWindowPos(w, nullptr, r.left, r.top, r.right - r.left,
-                 r.bottom - r.top + scale_.Scaled(extra),
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+                 r.bottom - r.top + scale_.Scaled(extra), SWP_NOZORDER | SWP_NOACTIVATE);
     a.rect = r;
   }
   if (c.hasFont && c.FontSize != a.fontSize) {

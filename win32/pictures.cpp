@@ -220,12 +220,14 @@ int ArtScaleFor(UINT dpi) {
 
 HBITMAP PictureBitmap(const Picture& picture, UINT dpi) {
   const int percent = ArtScaleFor(dpi);
-  const auto k = std::find(std::begin(kArtScales), std::end(kArtScales), percent) -
-                 std::begin(kArtScales);
+  const auto k =
+      std::find(std::begin(kArtScales), std::end(kArtScales), percent) - std::begin(kArtScales);
   HBITMAP drawn = ResourceBitmap(picture.resource + IDR_SCALE_STRIDE * static_cast<int>(k));
   if (!drawn) drawn = ResourceBitmap(picture.resource);  // at least the picture, resampled
-  const int w = static_cast<int>(std::lround(double(picture.width) * dpi / DeviceScale::kDesignDpi));
-  const int h = static_cast<int>(std::lround(double(picture.height) * dpi / DeviceScale::kDesignDpi));
+  const int w =
+      static_cast<int>(std::lround(double(picture.width) * dpi / DeviceScale::kDesignDpi));
+  const int h =
+      static_cast<int>(std::lround(double(picture.height) * dpi / DeviceScale::kDesignDpi));
   const Pixels has = PixelsOf(drawn);
   if (!drawn || (has.w == w && has.h == h)) return drawn;
   static std::map<std::pair<int, UINT>, UniqueBitmap> resampled;

@@ -164,8 +164,8 @@ UINT WindowDpi(HWND w) {
   // Windows 10 1607 on; before it a program is at most system aware, and
   // the screen's DPI is the window's.
   using ForWindow = UINT(WINAPI*)(HWND);
-  static const auto forWindow = reinterpret_cast<ForWindow>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  static const auto forWindow = reinterpret_cast<ForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
   UINT dpi = w && forWindow ? forWindow(w) : 0;
   if (!dpi) {
     WindowDc dc(nullptr);

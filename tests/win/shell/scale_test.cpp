@@ -40,7 +40,8 @@ RECT ClientRectOf(HWND parent, HWND child) {
 struct Scale : StartedApp {
   HWND Frame() { return app.frame().hwnd(); }
   void MoveTo(UINT dpi, RECT suggested) {
-    SendMessageW(Frame(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    SendMessageW(Frame(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                 reinterpret_cast<LPARAM>(&suggested));
   }
 };
 
@@ -119,8 +120,8 @@ TEST(Pictures, ADpiGetsThePictureDrawnForItsScaleOrTheNextLargerScaledToFit) {
   EXPECT_EQ(ArtScaleFor(288), 200);  // past the largest: that one, scaled up
 
   const Picture& zone = *SkinArt().dropZone;
-  for (auto [dpi, w, h] : {std::tuple{96u, 545, 302}, {120u, 681, 378}, {110u, 624, 346},
-                           {288u, 1635, 906}}) {
+  for (auto [dpi, w, h] :
+       {std::tuple{96u, 545, 302}, {120u, 681, 378}, {110u, 624, 346}, {288u, 1635, 906}}) {
     const Dib b(PictureBitmap(zone, dpi));
     EXPECT_EQ(b.w(), w) << dpi;
     EXPECT_EQ(b.h(), h) << dpi;
