@@ -34,6 +34,7 @@ int run(const std::vector<std::string>& args) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+  pagerift::splitter::fs::restrict_dll_search();
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(pagerift::splitter::fs::utf8_from_wide(argv[i]));
   return run(args);

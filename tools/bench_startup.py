@@ -16,6 +16,9 @@ from harness import XDisplay  # noqa: E402
 from wine import WinePrefix  # noqa: E402
 
 RUNS = 7
+# At 192 DPI Pagerift draws its window twice as large from the pictures made for 200 %; the bare
+# window declares no awareness and stays as it is.
+DPIS = (96, 192)
 
 
 def time_to_window(display, prefix, exe, title, cwd):
@@ -33,6 +36,26 @@ def time_to_window(display, prefix, exe, title, cwd):
         proc.wait(timeout=30)
 
 
+def measure(display, prefix, programs, scratch, dpi):
+    prefix.prewarm()
+    times = {title: [] for title in programs}
+    stalls = 0
+    while min(len(t) for t in times.values()) < RUNS and stalls < RUNS:
+        for title, exe in programs.items():  # interleaved, so both see the same machine
+            prefix.prewarm()
+            took = time_to_window(display, prefix, exe, title, scratch)
+            if took is None:
+                stalls += 1
+            elif len(times[title]) < RUNS:
+                times[title].append(took)
+    ours = statistics.median(times["Pagerift"])
+    base = statistics.median(times["BareWindow"])
+    print(f"| start-up to window shown at {dpi} DPI, median of {RUNS} | Pagerift {ours * 1000:.0f} ms | "
+          f"bare Win32 window {base * 1000:.0f} ms | ratio {ours / base:.2f} | goal <= 1.5 |")
+    if stalls:
+        print(f"(wine stalled on {stalls} start(s), which were not counted)")
+
+
 def main():
     stage = ROOT / "build" / "win" / "Pagerift"
     scratch = Path(tempfile.mkdtemp(prefix="pagerift-bench-"))
@@ -44,24 +67,9 @@ def main():
     try:
         display.start()
         prefix.boot()
-        prefix.prewarm()
-        times = {"Pagerift": [], "BareWindow": []}
-        programs = {"Pagerift": stage / "Pagerift.exe", "BareWindow": bare}
-        stalls = 0
-        while min(len(t) for t in times.values()) < RUNS and stalls < RUNS:
-            for title, exe in programs.items():  # interleaved, so both see the same machine
-                prefix.prewarm()
-                took = time_to_window(display, prefix, exe, title, scratch)
-                if took is None:
-                    stalls += 1
-                elif len(times[title]) < RUNS:
-                    times[title].append(took)
-        ours = statistics.median(times["Pagerift"])
-        base = statistics.median(times["BareWindow"])
-        print(f"| start-up to window shown, median of {RUNS} | Pagerift {ours * 1000:.0f} ms | "
-              f"bare Win32 window {base * 1000:.0f} ms | ratio {ours / base:.2f} | goal <= 1.5 |")
-        if stalls:
-            print(f"(wine stalled on {stalls} start(s), which were not counted)")
+        for dpi in DPIS:
+            prefix.set_dpi(dpi)
+            measure(display, prefix, {"Pagerift": stage / "Pagerift.exe", "BareWindow": bare}, scratch, dpi)
     finally:
         prefix.destroy()
         display.stop()

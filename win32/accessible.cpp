@@ -7,6 +7,7 @@
 #include "app/window_behaviour.h"
 #include "skin/controls.h"
 #include "win32/frame.h"
+#include "win32/system_dlls.h"
 #include "win32/text.h"
 
 namespace pagerift::win {
@@ -215,8 +216,10 @@ HRESULT Accessible::get_accParent(IDispatch** parent) {
     return client ? client->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(parent))
                   : E_OUTOFMEMORY;
   }
-  return CreateStdAccessibleObject(frame_->hwnd(), OBJID_WINDOW, IID_IDispatch,
-                                   reinterpret_cast<void**>(parent));
+  static const auto create = SystemFunction<decltype(&CreateStdAccessibleObject)>(
+      L"oleacc.dll", "CreateStdAccessibleObject");
+  if (!create) return E_NOTIMPL;
+  return create(frame_->hwnd(), OBJID_WINDOW, IID_IDispatch, reinterpret_cast<void**>(parent));
 }
 
 HRESULT Accessible::get_accChildCount(LONG* count) {

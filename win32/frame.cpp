@@ -32,8 +32,7 @@ Frame::~Frame() {
 }
 
 bool Frame::Create(HINSTANCE instance) {
-  tppX_ = ScreenTwipsPerPixel(LOGPIXELSX);
-  tppY_ = ScreenTwipsPerPixel(LOGPIXELSY);
+  scale_ = DeviceScale(WindowDpi(nullptr));
   hand_ = LoadCursorW(instance, MAKEINTRESOURCEW(IDC_HAND_POINTER));
   if (!hand_) hand_ = LoadCursorW(nullptr, IDC_HAND);
 
@@ -54,10 +53,10 @@ bool Frame::Create(HINSTANCE instance) {
   wc.lpszClassName = kFrameClass;
   if (!registered()) return false;
 
-  // Centred for the design size, which is also the size the window keeps in
-  // pixels once start-up has scaled it.
-  const int w = static_cast<int>(std::lround(formPtr_->Width / kDesignTwipsPerPixel));
-  const int h = static_cast<int>(std::lround(formPtr_->Height / kDesignTwipsPerPixel));
+  // Centred for its size at the system's DPI; a monitor of another DPI
+  // corrects it below.
+  const int w = PxX(formPtr_->Width);
+  const int h = PxY(formPtr_->Height);
   RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
   const int x = work.left + (work.right - work.left - w) / 2;
@@ -66,6 +65,12 @@ bool Frame::Create(HINSTANCE instance) {
                           WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX, x, y, w, h,
                           nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
+  if (const UINT dpi = WindowDpi(hwnd_); dpi != scale_.dpi()) {
+    SetDpi(dpi);
+    SetWindowPos(hwnd_, nullptr, x - (PxX(formPtr_->Width) - w) / 2,
+                 y - (PxY(formPtr_->Height) - h) / 2, PxX(formPtr_->Width), PxY(formPtr_->Height),
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   CreateControls(instance);
   CreateTooltips(instance);
   HideFocusCueUntilKeyboardUse();
@@ -108,7 +113,7 @@ void Frame::CreateControls(HINSTANCE instance) {
     if (c.container) parent = ControlWindow(*c.container);
     const int extra = c.kind == ControlKind::ComboBox ? kComboListHeight : 0;
     HWND w = CreateWindowExW(ex, cls, L"", style, PxX(c.Left), PxY(c.Top), PxX(c.Width),
-                             PxY(c.Height) + extra, parent,
+                             PxY(c.Height) + scale_.Scaled(extra), parent,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(i + kFirstControlId)),
                              instance, c.kind == ControlKind::PictureBox ? this : nullptr);
     windows_[i] = w;
@@ -158,6 +163,22 @@ void Frame::CreateTooltips(HINSTANCE instance) {
     }
     SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
   }
+  ApplyTooltipFont();
+}
+
+void Frame::ApplyTooltipFont() {
+  // Windows' own tooltip font, at the window's DPI: Windows gives the metrics
+  // at the system's.
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (!tooltip_ || !SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    return;
+  LOGFONTW& lf = metrics.lfStatusFont;
+  lf.lfHeight = MulDiv(lf.lfHeight, static_cast<int>(dpi()), static_cast<int>(WindowDpi(nullptr)));
+  UniqueFont font(CreateFontIndirectW(&lf));
+  if (!font) return;
+  SendMessageW(tooltip_, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+  tooltipFont_ = std::move(font);  // the old one only once the tooltip holds the new
 }
 
 HWND Frame::ControlWindow(ControlId id) const {
@@ -209,6 +230,9 @@ LRESULT Frame::OnMessage(HWND w, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CHANGEUISTATE: OnChangeUiState(w, wParam, lParam); return 0;
     case WM_UPDATEUISTATE: OnUpdateUiState(w, wParam, lParam); return 0;
     case WM_GETOBJECT: return OnGetObject(w, wParam, lParam);
+    case WM_DPICHANGED:
+      OnDpiChanged(w, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case kActivateMessage:
       if (w == hwnd_ && wParam < formPtr_->controls.size())
         Dispatch([&] { mainPtr_->Activate(static_cast<ControlId>(wParam)); });

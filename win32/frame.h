@@ -21,6 +21,7 @@
 
 #include "app/main_window.h"
 #include "core/ports.h"
+#include "win32/device_scale.h"
 #include "win32/faults.h"
 #include "win32/raii.h"
 
@@ -62,6 +63,8 @@ class Frame : public WindowOps {
   RECT ScreenRect(std::optional<ControlId> control) const;
   // Clicks the control for a user without a mouse, from the message loop.
   void PostActivate(ControlId control);
+  // The DPI the window is drawn for.
+  UINT dpi() const { return scale_.dpi(); }
 
   // WindowOps
   void SetTopmost() override;
@@ -101,6 +104,7 @@ class Frame : public WindowOps {
   LRESULT OnMessage(HWND w, UINT msg, WPARAM wParam, LPARAM lParam);
   void CreateControls(HINSTANCE instance);
   void CreateTooltips(HINSTANCE instance);
+  void ApplyTooltipFont();
   std::optional<ControlId> IdOf(HWND w) const;
   template <typename F>
   void Dispatch(F&& handler);
@@ -117,6 +121,7 @@ class Frame : public WindowOps {
   void OnCommand(HWND w, int id, HWND control, UINT code);
   void OnClose(HWND w);
   void OnEndSession(HWND w, BOOL ending);
+  void OnDpiChanged(HWND w, UINT dpi, const RECT* suggested);
   void Press(HWND w, int x, int y, UINT keys, bool left);
   Target HitTest(HWND w, POINT p) const;
 
@@ -138,6 +143,7 @@ class Frame : public WindowOps {
   void DisconnectAccessible();
 
   // frame_sync.cpp
+  void SetDpi(UINT dpi);  // and lays everything out afresh at the next Sync
   void SyncControl(size_t index);
   void SyncList(HWND w, const Control& c, Applied& a);
   HFONT Font(float size, bool underline);
@@ -155,7 +161,8 @@ class Frame : public WindowOps {
   Form* formPtr_ = nullptr;
   HWND hwnd_ = nullptr;
   HWND tooltip_ = nullptr;
-  float tppX_ = kDesignTwipsPerPixel, tppY_ = kDesignTwipsPerPixel;
+  DeviceScale scale_;
+  UniqueFont tooltipFont_;
   std::vector<HWND> windows_;     // by control id; null for windowless
   std::vector<Applied> applied_;  // by control id
   std::map<std::pair<int, bool>, UniqueFont> fonts_;

@@ -6,6 +6,7 @@
 #include "skin/controls.h"
 #include "win32/accessible.h"
 #include "win32/frame.h"
+#include "win32/system_dlls.h"
 
 namespace pagerift::win {
 
@@ -36,8 +37,10 @@ void Frame::DisconnectAccessible() {
 LRESULT Frame::OnGetObject(HWND w, WPARAM wParam, LPARAM lParam) {
   // The object id comes as a 32-bit value, however wide lParam is.
   if (static_cast<LONG>(static_cast<DWORD>(lParam)) == OBJID_CLIENT && !revoked_) {
-    if (IAccessible* object = AccessibleFor(w))
-      return LresultFromObject(__uuidof(IAccessible), wParam, object);
+    static const auto lresultFrom =
+        SystemFunction<decltype(&LresultFromObject)>(L"oleacc.dll", "LresultFromObject");
+    IAccessible* object = lresultFrom ? AccessibleFor(w) : nullptr;
+    if (object) return lresultFrom(__uuidof(IAccessible), wParam, object);
   }
   return DefWindowProcW(w, WM_GETOBJECT, wParam, lParam);
 }

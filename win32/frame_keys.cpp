@@ -6,11 +6,13 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
+
 namespace pagerift::win {
 
 namespace {
 
-constexpr int kFocusCueInset = 3;  // inside the drop zone's own frame line
+constexpr int kFocusCueInset = 3;  // 96-DPI pixels: inside the drop zone's own frame line
 
 bool IsPress(UINT vk) { return vk == VK_RETURN || vk == VK_SPACE; }
 
@@ -52,8 +54,12 @@ bool Frame::FocusCueShown(HWND box) const { return GetFocus() == box && !hideFoc
 
 void Frame::DrawFocusCue(HWND box, HDC dc, RECT rc) const {
   if (!FocusCueShown(box)) return;
-  InflateRect(&rc, -kFocusCueInset, -kFocusCueInset);
-  DrawFocusRect(dc, &rc);
+  InflateRect(&rc, -scale_.Scaled(kFocusCueInset), -scale_.Scaled(kFocusCueInset));
+  // As thick as the scale: dotted rectangles one inside the other.
+  for (int line = 0; line < std::max(1, scale_.Scaled(1)); ++line) {
+    DrawFocusRect(dc, &rc);
+    InflateRect(&rc, -1, -1);
+  }
 }
 
 std::optional<ControlId> Frame::FocusedControl() const { return IdOf(GetFocus()); }

@@ -22,7 +22,7 @@ int Buttons(UINT keys) {
 }  // namespace
 
 Frame::Target Frame::HitTest(HWND w, POINT p) const {
-  const float x = p.x * tppX_, y = p.y * tppY_;
+  const float x = scale_.Twips(p.x), y = scale_.Twips(p.y);
   if (w != hwnd_) {
     // A picture box gets its own events, and while it holds the capture also
     // those from outside it.
@@ -128,6 +128,20 @@ void Frame::OnClose(HWND w) {
   if (w != hwnd_) return FORWARD_WM_CLOSE(w, DefWindowProcW);
   Revoke();
   mainPtr_->Unload();
+}
+
+void Frame::OnDpiChanged(HWND w, UINT dpi, const RECT* suggested) {
+  if (w != hwnd_) return;
+  SetDpi(dpi);
+  // Windows' rectangle keeps the window under the pointer on the new screen;
+  // Sync lays the controls out for the new scale and leaves the size be.
+  if (suggested)
+    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  appliedSize_ = SIZE{PxX(formPtr_->Width), PxY(formPtr_->Height)};
+  Sync();
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void Frame::OnEndSession(HWND w, BOOL ending) {

@@ -20,8 +20,8 @@ COLORREF ToColorRef(uint32_t c) {
 
 }  // namespace
 
-int Frame::PxX(float twips) const { return static_cast<int>(std::lround(twips / tppX_)); }
-int Frame::PxY(float twips) const { return static_cast<int>(std::lround(twips / tppY_)); }
+int Frame::PxX(float twips) const { return scale_.Px(twips); }
+int Frame::PxY(float twips) const { return scale_.Px(twips); }
 
 RECT Frame::ControlRect(const Control& c) const {
   RECT r{PxX(c.Left), PxY(c.Top), 0, 0};
@@ -60,13 +60,13 @@ void Frame::Paint(HDC target) {
 
   FillRect(dc.get(), &client, GetSysColorBrush(COLOR_WINDOW));
   if (auto& bg = SkinArt().background)
-    DrawBitmap(dc.get(), PictureBitmap(bg->resource), RECT{0, 0, bg->width, bg->height}, false);
+    DrawBitmap(dc.get(), PictureBitmap(*bg, dpi()), client, false);
 
   SetBkMode(dc.get(), TRANSPARENT);
   for (const Control& c : formPtr_->controls) {
     if (!c.Visible || c.IsWindowed() || c.IsTimer()) continue;
     if (c.kind == ControlKind::Image && c.Picture) {
-      DrawBitmap(dc.get(), PictureBitmap(c.Picture->resource), ControlRect(c), c.Stretch);
+      DrawBitmap(dc.get(), PictureBitmap(*c.Picture, dpi()), ControlRect(c), c.Stretch);
     } else if (c.kind == ControlKind::Label && !c.Caption.empty()) {
       RECT r = LabelRect(c);
       Selected font(dc.get(), Font(c.FontSize, c.fontUnderline));
@@ -85,7 +85,7 @@ void Frame::PaintBox(HWND box, HDC dc) {
   FillRect(dc, &rc, GetSysColorBrush(COLOR_WINDOW));
   if (const std::optional<ControlId> id = IdOf(box)) {
     if (const PicturePtr& picture = (*formPtr_)[*id].Picture)
-      DrawBitmap(dc, PictureBitmap(picture->resource), rc, false);
+      DrawBitmap(dc, PictureBitmap(*picture, dpi()), rc, false);
   }
   DrawFocusCue(box, dc, rc);
 }

@@ -22,6 +22,18 @@ void Frame::Sync() {
   syncing_ = false;
 }
 
+void Frame::SetDpi(UINT dpi) {
+  scale_ = DeviceScale(dpi);
+  // Everything was placed, sized and given a font for the old scale.
+  appliedSize_ = SIZE{-1, -1};
+  for (Applied& a : applied_) {
+    a.rect = RECT{-1, -1, -1, -1};
+    a.fontSize = -1;
+    a.picture = nullptr;
+  }
+  ApplyTooltipFont();
+}
+
 void Frame::SyncControl(size_t i) {
   const Control& c = formPtr_->controls[i];
   Applied& a = applied_[i];
@@ -70,8 +82,8 @@ void Frame::SyncControl(size_t i) {
 
   if (moved) {
     const int extra = c.kind == ControlKind::ComboBox ? kComboListHeight : 0;
-    SetWindowPos(w, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top + extra,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(w, nullptr, r.left, r.top, r.right - r.left,
+                 r.bottom - r.top + scale_.Scaled(extra), SWP_NOZORDER | SWP_NOACTIVATE);
     a.rect = r;
   }
   if (c.hasFont && c.FontSize != a.fontSize) {

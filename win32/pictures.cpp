@@ -1,11 +1,18 @@
 #include "win32/pictures.h"
 
+#include <zlib.h>
+
+#include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <vector>
 
+#include "skin/art/resource_ids.h"
+#include "win32/device_scale.h"
 #include "win32/raii.h"
 
 extern "C" {
@@ -39,6 +46,41 @@ HBITMAP MakeDib(int w, int h, uint32_t** bits) {
   HBITMAP b = CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
   *bits = static_cast<uint32_t*>(p);
   return b;
+}
+
+// The colour key as a pixel of a 32-bit DIB (0x00RRGGBB), and the nearest
+// colour that is not it.
+constexpr uint32_t kKeyPixel = 0x00FF00FF;
+constexpr uint32_t kNearKeyPixel = 0x00FE00FF;
+// No picture of ours comes near this; a larger length is a broken resource.
+constexpr uint32_t kMaxPackedBmp = 64u << 20;
+
+struct Pixels {
+  int w = 0, h = 0;
+  const uint32_t* bits = nullptr;
+};
+
+Pixels PixelsOf(HBITMAP b) {
+  DIBSECTION dib{};
+  // Every bitmap here comes from MakeDib: 32 bits a pixel, top-down.
+  if (!b || GetObjectW(b, sizeof dib, &dib) != sizeof dib || dib.dsBm.bmBitsPixel != 32 ||
+      !dib.dsBm.bmBits)
+    return {};
+  return {dib.dsBm.bmWidth, dib.dsBm.bmHeight, static_cast<const uint32_t*>(dib.dsBm.bmBits)};
+}
+
+HBITMAP Decode(const std::string& bytes) {
+  if (bytes.size() > 2 && bytes[0] == 'B') return DecodeBmp(bytes);
+  if (bytes.size() > 4 && bytes.compare(0, 4, "PRZ1") == 0) return DecodePackedBmp(bytes);
+  return DecodeJpeg(bytes);
+}
+
+// Decoded resources, by id, for the program's life.
+HBITMAP ResourceBitmap(int id) {
+  static std::map<int, UniqueBitmap> cache;
+  auto it = cache.find(id);
+  if (it != cache.end()) return it->second.get();
+  return cache.emplace(id, UniqueBitmap(Decode(ResourceBytes(id)))).first->second.get();
 }
 
 struct JpegError {
@@ -115,13 +157,84 @@ HBITMAP DecodeJpeg(const std::string& bytes) {
   return result;
 }
 
-HBITMAP PictureBitmap(int resource) {
-  static std::map<int, UniqueBitmap> cache;
-  auto it = cache.find(resource);
-  if (it != cache.end()) return it->second.get();
-  std::string bytes = ResourceBytes(resource);
-  HBITMAP b = bytes.size() > 2 && bytes[0] == 'B' ? DecodeBmp(bytes) : DecodeJpeg(bytes);
-  return cache.emplace(resource, UniqueBitmap(b)).first->second.get();
+HBITMAP DecodePackedBmp(const std::string& bytes) {
+  if (bytes.size() < 8 || bytes.compare(0, 4, "PRZ1") != 0) return nullptr;
+  uint32_t length = 0;
+  std::memcpy(&length, bytes.data() + 4, sizeof length);
+  if (length == 0 || length > kMaxPackedBmp) return nullptr;
+  std::string bmp(length, '\0');
+  uLongf got = length;
+  if (uncompress(reinterpret_cast<Bytef*>(bmp.data()), &got,
+                 reinterpret_cast<const Bytef*>(bytes.data() + 8),
+                 static_cast<uLong>(bytes.size() - 8)) != Z_OK ||
+      got != length)
+    return nullptr;
+  return DecodeBmp(bmp);
+}
+
+HBITMAP Resample(HBITMAP source, int w, int h) {
+  const Pixels src = PixelsOf(source);
+  if (!src.bits || w <= 0 || h <= 0) return nullptr;
+  const bool keyed = std::find(src.bits, src.bits + size_t(src.w) * src.h, kKeyPixel) !=
+                     src.bits + size_t(src.w) * src.h;
+  uint32_t* out = nullptr;
+  HBITMAP result = MakeDib(w, h, &out);
+  if (!result) return nullptr;
+  const double fx = double(src.w) / w, fy = double(src.h) / h;
+  for (int ty = 0; ty < h; ++ty) {
+    const double y0 = ty * fy, y1 = y0 + fy;
+    for (int tx = 0; tx < w; ++tx) {
+      const double x0 = tx * fx, x1 = x0 + fx;
+      double sum[3] = {0, 0, 0}, face = 0, key = 0;
+      for (int sy = int(y0); sy < std::min<int>(src.h, int(std::ceil(y1))); ++sy) {
+        const double cy = std::min<double>(y1, sy + 1) - std::max<double>(y0, sy);
+        for (int sx = int(x0); sx < std::min<int>(src.w, int(std::ceil(x1))); ++sx) {
+          const double cover = cy * (std::min<double>(x1, sx + 1) - std::max<double>(x0, sx));
+          const uint32_t p = src.bits[size_t(sy) * src.w + sx];
+          if (keyed && p == kKeyPixel) {
+            key += cover;
+            continue;
+          }
+          face += cover;
+          for (int c = 0; c < 3; ++c) sum[c] += cover * ((p >> (8 * c)) & 0xFF);
+        }
+      }
+      uint32_t p = kKeyPixel;
+      if (face > key || (!keyed && face > 0)) {
+        p = 0;
+        for (int c = 0; c < 3; ++c)
+          p |= uint32_t(std::clamp(std::lround(sum[c] / face), 0L, 255L)) << (8 * c);
+        if (keyed && p == kKeyPixel) p = kNearKeyPixel;
+      }
+      out[size_t(ty) * w + tx] = p;
+    }
+  }
+  return result;
+}
+
+int ArtScaleFor(UINT dpi) {
+  for (int percent : kArtScales)
+    if (percent * int(DeviceScale::kDesignDpi) >= int(dpi) * 100) return percent;
+  return std::end(kArtScales)[-1];
+}
+
+HBITMAP PictureBitmap(const Picture& picture, UINT dpi) {
+  const int percent = ArtScaleFor(dpi);
+  const auto k =
+      std::find(std::begin(kArtScales), std::end(kArtScales), percent) - std::begin(kArtScales);
+  HBITMAP drawn = ResourceBitmap(picture.resource + IDR_SCALE_STRIDE * static_cast<int>(k));
+  if (!drawn) drawn = ResourceBitmap(picture.resource);  // at least the picture, resampled
+  const int w =
+      static_cast<int>(std::lround(double(picture.width) * dpi / DeviceScale::kDesignDpi));
+  const int h =
+      static_cast<int>(std::lround(double(picture.height) * dpi / DeviceScale::kDesignDpi));
+  const Pixels has = PixelsOf(drawn);
+  if (!drawn || (has.w == w && has.h == h)) return drawn;
+  static std::map<std::pair<int, UINT>, UniqueBitmap> resampled;
+  const auto key = std::make_pair(picture.resource, dpi);
+  auto it = resampled.find(key);
+  if (it != resampled.end()) return it->second.get();
+  return resampled.emplace(key, UniqueBitmap(Resample(drawn, w, h))).first->second.get();
 }
 
 void DrawBitmap(HDC dc, HBITMAP bitmap, const RECT& dest, bool stretch) {
@@ -131,6 +244,7 @@ void DrawBitmap(HDC dc, HBITMAP bitmap, const RECT& dest, bool stretch) {
   UniqueMemDc mem(CreateCompatibleDC(dc));
   Selected sel(mem.get(), bitmap);
   if (stretch) {
+    // Only the progress fill stretches: one column of a vertical gradient.
     SetStretchBltMode(dc, COLORONCOLOR);
     StretchBlt(dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, mem.get(),
                0, 0, info.bmWidth, info.bmHeight, SRCCOPY);

@@ -2,9 +2,11 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "core/text.h"
+#include "win32/device_scale.h"
 #include "win32/frame.h"
 #include "win32/raii.h"
 #include "win32/text.h"
@@ -158,14 +160,23 @@ bool WinFileSystem::FolderHasEntries(const std::string& folder) {
   return false;
 }
 
-float ScreenTwipsPerPixel(int axis) {
-  WindowDc dc(nullptr);
-  const int dpi = GetDeviceCaps(dc.get(), axis);
-  return dpi > 0 ? kTwipsPerInch / dpi : kDesignTwipsPerPixel;
+UINT WindowDpi(HWND w) {
+  // Windows 10 1607 on; before it a program is at most system aware, and
+  // the screen's DPI is the window's.
+  using ForWindow = UINT(WINAPI*)(HWND);
+  static const auto forWindow = reinterpret_cast<ForWindow>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  UINT dpi = w && forWindow ? forWindow(w) : 0;
+  if (!dpi) {
+    WindowDc dc(nullptr);
+    dpi = static_cast<UINT>(std::max(0, GetDeviceCaps(dc.get(), LOGPIXELSX)));
+  }
+  return dpi ? dpi : DeviceScale::kDesignDpi;
 }
 
-float WinScreen::TwipsPerPixelX() { return ScreenTwipsPerPixel(LOGPIXELSX); }
+// The model is laid out for 96 DPI, whatever the device: the shell scales.
+float WinScreen::TwipsPerPixelX() { return kDesignTwipsPerPixel; }
 
-float WinScreen::TwipsPerPixelY() { return ScreenTwipsPerPixel(LOGPIXELSY); }
+float WinScreen::TwipsPerPixelY() { return kDesignTwipsPerPixel; }
 
 }  // namespace pagerift::win

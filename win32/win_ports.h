@@ -64,10 +64,7 @@ class WinDialogs : public Dialogs {
   Frame& frame_;
 };
 
-// Twips per screen pixel along LOGPIXELSX or LOGPIXELSY, from the screen's
-// DPI (96 when it does not say): the one place the shell learns the DPI.
-float ScreenTwipsPerPixel(int axis);
-
+// The screen as the model sees it: 96 DPI always (device_scale.h).
 class WinScreen : public Screen {
  public:
   float TwipsPerPixelX() override;

@@ -18,6 +18,12 @@
 #define IDR_PB_LEFT 109         // pb_left.jpg           5 x 14,  progress left end cap
 #define IDR_PB_RIGHT 110        // pb_right.jpg          5 x 14,  progress right end cap
 
+// Each picture is drawn again for the display scales 125, 150, 175 and 200 %
+// (folders of those names; the background deflated, as background.bmp.z):
+// picture id + IDR_SCALE_STRIDE * k is the one for the kth of them, k = 1..4.
+// make_art.py writes their lines into scaled.rc.
+#define IDR_SCALE_STRIDE 1000
+
 // Pointer over the minimise, close and help hotspots. Not IDC_HAND: winuser.h
 // already uses that name for the system hand cursor.
 #define IDC_HAND_POINTER 201  // hand.cur             32 x 32 monochrome, hot spot (6, 0)

@@ -47,6 +47,12 @@ std::string name_key(const std::string& name);
 
 unsigned long process_id();
 
+#ifdef _WIN32
+// Makes the system folder the only place Windows looks in for DLLs loaded later on our behalf,
+// never the program's folder or the current one.
+void restrict_dll_search();
+#endif
+
 // The path with its last component only (no folders).
 std::string file_name(const std::string& path);
 

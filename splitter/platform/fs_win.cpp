@@ -142,6 +142,14 @@ std::string name_key(const std::string& name) {
 
 unsigned long process_id() { return GetCurrentProcessId(); }
 
+void restrict_dll_search() {
+  // Windows 7 has the call only with its update KB2533623.
+  using SetDefault = BOOL(WINAPI*)(DWORD);
+  const auto set_default = reinterpret_cast<SetDefault>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+  if (!set_default || !set_default(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
+}
+
 std::string file_name(const std::string& path) {
   auto cut = path.find_last_of("/\\:");
   return cut == std::string::npos ? path : path.substr(cut + 1);

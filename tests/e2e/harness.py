@@ -10,7 +10,7 @@ from PIL import Image
 
 # Slow CI machines can stretch every wait without touching the tests.
 TIMEOUT_SCALE = float(os.environ.get("PAGERIFT_E2E_TIMEOUT_SCALE", "1"))
-SCREEN_W, SCREEN_H = 1024, 768
+SCREEN_W, SCREEN_H = 1280, 800  # room for the window at 200 %: 1096 x 732
 DOUBLE_CLICK_S = 0.6  # Windows' double-click time is 0.5 s; a little over it, for the X timestamps
 
 

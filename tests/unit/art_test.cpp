@@ -164,9 +164,11 @@ TEST(Art, HandCursorPointsWithItsHotSpot) {
 }
 
 TEST(Art, ResourceScriptNamesOnlyFilesThatExist) {
-  std::ifstream in(ArtPath("pagerift.rc"));
-  const std::string rc(std::istreambuf_iterator<char>(in), {});
+  std::ifstream in(ArtPath("pagerift.rc")), scaled(ArtPath("scaled.rc"));
+  const std::string rc = std::string(std::istreambuf_iterator<char>(in), {}) +
+                         std::string(std::istreambuf_iterator<char>(scaled), {});
   ASSERT_FALSE(rc.empty());
+  ASSERT_NE(rc.find("#include \"skin/art/scaled.rc\""), std::string::npos);
   const std::regex file_ref("\"(skin/art/[^\"]+)\"");
   int files = 0;
   for (std::sregex_iterator it(rc.begin(), rc.end(), file_ref), end; it != end; ++it) {
@@ -174,7 +176,7 @@ TEST(Art, ResourceScriptNamesOnlyFilesThatExist) {
     const std::string path = std::string(PAGERIFT_SOURCE_DIR) + "/" + (*it)[1].str();
     EXPECT_TRUE(std::ifstream(path).good()) << path;
   }
-  EXPECT_GE(files, 13);  // icon, ten pictures, cursor, manifest
+  EXPECT_GE(files, 13 + 4 * 10);  // icon, ten pictures, cursor, manifest; ten more a scale
 }
 
 }  // namespace
