@@ -7,9 +7,11 @@
 #include <qpdf/QPDFPageLabelDocumentHelper.hh>
 
 #include "splitter/page/links.h"
+#include "splitter/structure/structure.h"
 #include "splitter/write/page_serializer.h"
 
 #include <cstddef>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -19,7 +21,8 @@ namespace pagerift::splitter {
 
 // Decides what each page file holds: the page with its links mended, its label, its form fields
 // with the form's defaults, the catalog entries that speak for every page (language, XMP
-// metadata, output intents, viewer preferences, optional content) and the document information.
+// metadata, output intents, viewer preferences, optional content), the page's part of the
+// structure tree and of the outlines, and the document information.
 // PageSerializer then writes it straight from the source.
 class PageWriter {
  public:
@@ -46,13 +49,14 @@ class PageWriter {
 
   QPDF& pdf_;
   std::vector<QPDFObjectHandle> pages_;
-  std::set<QPDFObjGen> outside_;  // every page and page-tree node
+  std::set<QPDFObjGen> outside_;  // every page and page-tree node, the structure and outlines
   QPDFPageLabelDocumentHelper labels_;
   QPDFAcroFormDocumentHelper forms_;
   QPDFObjectHandle acroform_, info_;
   std::vector<std::pair<std::string, QPDFObjectHandle>> shared_entries_;  // of the catalog
   std::string version_, id_seed_;
   LinkMender links_;
+  std::optional<DocumentStructure> structure_;  // reads pages_ and links_
   Substitutes substitutes_;
   PageSerializer serializer_;
 };
