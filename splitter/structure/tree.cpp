@@ -138,8 +138,12 @@ int StructureTree::read_kid(int parent, int position, QPDFObjectHandle kid) {
   }
   kid = indirect(pdf_, kid);
   const int node = static_cast<int>(nodes_.size());
+  const long page = page_of(kid.getKey("/Pg"), above);
   nodes_by_object_.emplace(kid.getObjGen(), node);
-  nodes_.push_back({kid, parent, position, page_of(kid.getKey("/Pg"), above), {}});
+  nodes_.push_back({kid, parent, position, page, {}});
+  // Some writers give a figure its /Alt and /Pg but no content: it stays with its page.
+  if (kid.getKey("/K").isNull() && page >= 0)
+    content_[static_cast<std::size_t>(page)].push_back({node, -1, Kind::kEmpty, {}, -1, {}});
   return node;
 }
 
@@ -176,9 +180,10 @@ void StructureTree::add(std::size_t index, QPDFObjectHandle catalog, Substitutes
   std::vector<Entry> entries;
   std::vector<int> kept;
   for (Content& content : content_[index]) {
-    entries.push_back(
-        {content.node, content.position,
-         content.kind == Kind::kMcid ? QPDFObjectHandle::newInteger(content.mcid) : content.item});
+    if (content.kind != Kind::kEmpty)
+      entries.push_back({content.node, content.position,
+                         content.kind == Kind::kMcid ? QPDFObjectHandle::newInteger(content.mcid)
+                                                     : content.item});
     direct_[static_cast<std::size_t>(content.node)] = stamp;
     for (int n = content.node; n > 0 && kept_[static_cast<std::size_t>(n)] != stamp;) {
       const Node& node = nodes_[static_cast<std::size_t>(n)];
@@ -203,6 +208,10 @@ void StructureTree::add(std::size_t index, QPDFObjectHandle catalog, Substitutes
       out[nodes_[static_cast<std::size_t>(parent)].obj.getObjGen()] =
           element(parent, std::move(kids), stamp, page);
   }
+  for (int n : kept)
+    if (QPDFObjectHandle& copy = out[nodes_[static_cast<std::size_t>(n)].obj.getObjGen()];
+        !copy.isInitialized())
+      copy = element(n, {}, stamp, page);
   long long next_key = 0;
   root.replaceKey("/ParentTree", parent_tree(index, out, next_key));
   root.replaceKey("/ParentTreeNextKey", QPDFObjectHandle::newInteger(next_key));
@@ -218,7 +227,10 @@ QPDFObjectHandle StructureTree::element(int n, std::vector<QPDFObjectHandle> kid
                                         std::size_t stamp, QPDFObjectHandle page) {
   const Node& node = nodes_[static_cast<std::size_t>(n)];
   QPDFObjectHandle copy = copy_of(node.obj);
-  copy.replaceKey("/K", QPDFObjectHandle::newArray(kids));
+  if (kids.empty())
+    copy.removeKey("/K");
+  else
+    copy.replaceKey("/K", QPDFObjectHandle::newArray(kids));
   copy.replaceKey("/P", nodes_[static_cast<std::size_t>(node.parent)].obj);
   if (direct_[static_cast<std::size_t>(n)] == stamp)
     copy.replaceKey("/Pg", page);
@@ -263,7 +275,9 @@ QPDFObjectHandle StructureTree::parent_tree(std::size_t index, Substitutes& out,
   bool page_content = false;
   for (std::size_t i = 0; i < content_[index].size(); ++i) {
     Content& content = content_[index][i];
-    if (!content.owner.isInitialized()) {
+    if (content.kind == Kind::kEmpty) {
+      continue;
+    } else if (!content.owner.isInitialized()) {
       page_content = true;
     } else if (content.kind == Kind::kReference) {
       long long key = key_of(content.owner, "/StructParents");
@@ -303,7 +317,7 @@ QPDFObjectHandle StructureTree::parent_tree(std::size_t index, Substitutes& out,
     Content& content = content_[index][i];
     QPDFObjectHandle element = nodes_[static_cast<std::size_t>(content.node)].obj;
     long long key = content.owner.isInitialized() ? content_keys[i] : page_key;
-    if (key < 0 || key > kMaxKey) continue;
+    if (content.kind == Kind::kEmpty || key < 0 || key > kMaxKey) continue;
     if (content.kind == Kind::kObject) {
       entries.emplace(key, element);
       continue;

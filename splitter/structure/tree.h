@@ -37,7 +37,8 @@ class StructureTree {
   void add(std::size_t index, QPDFObjectHandle catalog, Substitutes& out);
 
  private:
-  enum class Kind { kMcid, kReference, kObject };  // an MCID, an /MCR, an /OBJR
+  // An MCID, an /MCR, an /OBJR; or an element without kids, which is on the page its /Pg names.
+  enum class Kind { kMcid, kReference, kObject, kEmpty };
   struct Node {
     QPDFObjectHandle obj;
     int parent = -1, position = 0;  // and where it is among its parent's kids
