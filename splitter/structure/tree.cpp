@@ -56,6 +56,7 @@ StructureTree::StructureTree(QPDF& pdf, const std::vector<QPDFObjectHandle>& pag
       for (auto& annot : annots.aitems())
         if (annot.isIndirect()) annotation_pages_.emplace(annot.getObjGen(), i);
   read(indirect(pdf_, root));
+  place_empty();
   if (QPDFObjectHandle ids = root.getKey("/IDTree"); ids.isDictionary())
     read_name_tree(ids, [this](const std::string& id, QPDFObjectHandle value) {
       auto it =
@@ -69,7 +70,7 @@ StructureTree::StructureTree(QPDF& pdf, const std::vector<QPDFObjectHandle>& pag
 
 // Depth first with a stack of its own: a hostile tree may be as deep as it is large.
 void StructureTree::read(QPDFObjectHandle root) {
-  nodes_.push_back({root, -1, 0, -1, {}});
+  nodes_.push_back({root, -1, 0, -1, -1, false, {}});
   nodes_by_object_.emplace(root.getObjGen(), 0);
   struct Frame {
     int node;
@@ -138,16 +139,35 @@ int StructureTree::read_kid(int parent, int position, QPDFObjectHandle kid) {
   }
   kid = indirect(pdf_, kid);
   const int node = static_cast<int>(nodes_.size());
-  const long page = page_of(kid.getKey("/Pg"), above);
+  const long own = page_of(kid.getKey("/Pg"), -1);
   nodes_by_object_.emplace(kid.getObjGen(), node);
-  nodes_.push_back({kid, parent, position, page, {}});
-  // Some writers give a figure its /Alt and /Pg but no content: it stays with its page.
-  if (kid.getKey("/K").isNull() && page >= 0)
-    content_[static_cast<std::size_t>(page)].push_back({node, -1, Kind::kEmpty, {}, -1, {}});
+  nodes_.push_back({kid, parent, position, own >= 0 ? own : above, own, false, {}});
   return node;
 }
 
+// An element without content anywhere below it still says something: Writer gives a figure its
+// /Alt and /Pg but no content, an empty table cell keeps the columns of its row. Such an element
+// stays on the page its own /Pg names, or else comes along with its parent; one right under the
+// root without a /Pg is on no page.
+void StructureTree::place_empty() {
+  std::vector<char> content(nodes_.size(), 0);
+  for (std::size_t n = 0; n < nodes_.size(); ++n) content[n] = nodes_[n].filled;
+  for (std::size_t n = nodes_.size(); n-- > 1;)
+    if (content[n]) content[static_cast<std::size_t>(nodes_[n].parent)] = 1;
+  for (std::size_t n = 1; n < nodes_.size(); ++n) {
+    const Node& node = nodes_[n];
+    if (content[n]) continue;
+    const auto parent = static_cast<std::size_t>(node.parent);
+    if ((parent == 0 || content[parent]) && node.own_page >= 0)
+      content_[static_cast<std::size_t>(node.own_page)].push_back(
+          {static_cast<int>(n), -1, Kind::kEmpty, {}, -1, {}});
+    else if (parent > 0)
+      followers_[node.parent].push_back(static_cast<int>(n));
+  }
+}
+
 void StructureTree::add_content(const Content& content, long page) {
+  nodes_[static_cast<std::size_t>(content.node)].filled = true;
   if (content.node == 0) {
     damage_.note("content right under the root");
   } else if (page < 0) {
@@ -193,6 +213,14 @@ void StructureTree::add(std::size_t index, QPDFObjectHandle catalog, Substitutes
       n = node.parent;
     }
   }
+  for (std::size_t i = 0; i < kept.size(); ++i)
+    if (auto it = followers_.find(kept[i]); it != followers_.end())
+      for (int n : it->second) {
+        const Node& node = nodes_[static_cast<std::size_t>(n)];
+        kept_[static_cast<std::size_t>(n)] = stamp;
+        kept.push_back(n);
+        entries.push_back({node.parent, node.position, node.obj});
+      }
   std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
     return a.parent != b.parent ? a.parent < b.parent : a.position < b.position;
   });

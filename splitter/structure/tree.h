@@ -37,12 +37,14 @@ class StructureTree {
   void add(std::size_t index, QPDFObjectHandle catalog, Substitutes& out);
 
  private:
-  // An MCID, an /MCR, an /OBJR; or an element without kids, which is on the page its /Pg names.
+  // An MCID, an /MCR, an /OBJR; or an element without content, on the page its own /Pg names.
   enum class Kind { kMcid, kReference, kObject, kEmpty };
   struct Node {
     QPDFObjectHandle obj;
     int parent = -1, position = 0;  // and where it is among its parent's kids
     long page = -1;                 // its /Pg, or the nearest one above
+    long own_page = -1;             // its own /Pg
+    bool filled = false;            // was given content, sound or damaged
     std::vector<std::string> ids;   // its names in the ID tree
   };
   struct Content {
@@ -55,6 +57,7 @@ class StructureTree {
   struct Keys;
 
   void read(QPDFObjectHandle root);
+  void place_empty();
   int read_kid(int parent, int position, QPDFObjectHandle kid);
   void add_content(const Content& content, long page);
   long page_of(QPDFObjectHandle pg, long above);
@@ -70,6 +73,9 @@ class StructureTree {
   std::vector<Node> nodes_;                    // in the source's order; 0 is the root
   std::vector<std::vector<Content>> content_;  // by page
   std::map<QPDFObjGen, int> nodes_by_object_;
+  // Elements without content that come along with their parent wherever it is (an empty table
+  // cell, say), by parent.
+  std::map<int, std::vector<int>> followers_;
   std::map<QPDFObjGen, std::size_t> annotation_pages_;
   // Page + 1 where a node is in the page file being written, or has content of its own there.
   std::vector<std::size_t> kept_, direct_;

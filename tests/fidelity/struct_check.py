@@ -55,8 +55,15 @@ def tree_of(pdf):
                          errors="replace")
     if res.returncode:
         sys.exit(print(f"pdfinfo cannot read {pdf}: {res.stderr.strip()}") or 2)
-    root, stack = Node("(root)"), []
+    root, stack, open_text = Node("(root)"), [], None
     for line in res.stdout.splitlines():
+        if open_text is not None:  # a piece of text with line breaks of its own goes on
+            if line.endswith('"'):
+                open_text.items.append(open_text.items.pop() + "\n" + line[:-1])
+                open_text = None
+            else:
+                open_text.items.append(open_text.items.pop() + "\n" + line)
+            continue
         body = line.lstrip(" ")
         indent = len(line) - len(body)
         if not body:
@@ -65,7 +72,9 @@ def tree_of(pdf):
             stack.pop()
         parent = stack[-1][1] if stack else root
         if body.startswith('"'):
-            parent.items.append(body[1:-1] if body.endswith('"') else body[1:])
+            closed = len(body) > 1 and body.endswith('"')
+            parent.items.append(body[1:-1] if closed else body[1:])
+            open_text = None if closed else parent
         elif body.startswith("/"):
             parent.attrs = sorted(parent.attrs + [body])  # a dictionary's keys have no order
         elif re.fullmatch(r"Object \d+ \d+", body):
@@ -83,13 +92,24 @@ def within(part, whole):
     return all(piece in rest for piece in part)
 
 
+def fits(source, kid, pieces, parts):
+    """Whether page file element `kid` can be a part of `source`: the same type and attributes,
+    and pieces of its text that the parts already found in other page files leave over. Elements
+    alike on many pages (a running head, a formula) are told apart that way."""
+    if source.label != kid.label or source.attrs != kid.attrs:
+        return False
+    whole = list(source.pieces())
+    left = Counter(whole)
+    left.subtract(parts.get(id(source), []))
+    return within(pieces, whole) and all(left[p] >= n for p, n in Counter(pieces).items())
+
+
 def match(source, page, number, parts, faults, path):
     """Maps the page file's kids of `page` onto the source's kids of `source`, in order."""
     kids, at = source.kids(), 0
     for kid in page.kids():
         text, pieces = kid.text(), list(kid.pieces())
-        while at < len(kids) and not (kids[at].label == kid.label and kids[at].attrs == kid.attrs
-                                      and within(pieces, list(kids[at].pieces()))):
+        while at < len(kids) and not fits(kids[at], kid, pieces, parts):
             at += 1
         if at == len(kids):
             faults.append(f"page {number}: {path}/{kid.label} {text[:40]!r} is not in the source there")
@@ -138,6 +158,7 @@ def check(source, pages):
         objects += got.objects()
         match(want, got, number, parts, faults, "")
     elements = with_text = covered = 0
+    notes = []  # an element without text or kids may be on no page at all
     for node in want.walk():
         if node is want:
             continue
@@ -149,6 +170,8 @@ def check(source, pages):
         elif text.strip():
             got = "".join(parts.get(id(node), []))
             faults.append(f"{node.label} {text[:40]!r}: the page files give {got[:40]!r}")
+        else:
+            notes.append(f"{node.label}, without text, is in no page file")
     # Each item that leads to a page is in that page's file, under the same parents, leading to
     # the file's own page.
     kept_paths = {n: Counter(path for page, path in outline_paths(pdf) if page == 1)
@@ -170,6 +193,8 @@ def check(source, pages):
           f"alt-texts {len(alts)} alt-kept {len(alts & kept_alts)}")
     for fault in faults:
         print("fault " + fault)
+    for note in notes:
+        print("note " + note)
     return 1 if faults or objects != want.objects() else 0
 
 

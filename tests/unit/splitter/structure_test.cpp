@@ -162,10 +162,10 @@ TEST_F(Structure, EachPageFileHoldsItsPartOfTheTreeInTheSourcesOrder) {
        "  Figure /Alt=A red box /ActualText=box", "    mcid 4", "  Link", "    mcid 5",
        "    objr /Link"},
       {"Document", "  P /C=/body", "    mcr 0", "  Table /ID=tbl", "    TR", "      TD",
-       "        mcid 1", "    TR", "      TD", "        mcid 2", "  Span /E=form",
+       "        mcid 1", "    TR", "      TD", "        mcid 2", "      TD", "  Span /E=form",
        "    mcr 0 in form", "  H2", "    mcid 3"},
       {"Document", "  Table /ID=tbl", "    TR", "      TD", "        mcid 0", "  H3 /ID=h3",
-       "    mcid 1", "  Heading", "    mcid 2"},
+       "    mcid 1", "  Heading", "    mcid 2", "  Figure /Alt=Drawn elsewhere"},
       {},
   };
   const Lines ids[] = {{"h1 /H1"}, {"tbl /Table"}, {"h3 /H3", "tbl /Table"}, {}};

@@ -33,7 +33,7 @@ struct Builder {
       for (std::size_t at; (at = text.find("%" + std::to_string(n))) != std::string::npos;)
         text.replace(at, 2, doc.page(n).unparse());
     Handle e = doc.add("<< /Type /StructElem /S " + type + " " + text + " >>");
-    e.replaceKey("/K", Handle::newArray(kids));
+    if (!kids.empty()) e.replaceKey("/K", Handle::newArray(kids));
     for (auto& kid : kids)
       if (kid.isDictionary() && kid.getKey("/S").isName()) kid.replaceKey("/P", e);
     return e;
@@ -97,10 +97,11 @@ void make_tagged(const std::filesystem::path& path) {
   auto figure = b.element("/Figure", "/Pg %1 /Alt (A red box) /ActualText (box)", {mcid(4)});
   auto objr = doc.add("<< /Type /OBJR /Obj " + link.unparse() + " >>");
   auto link_element = b.element("/Link", "/Pg %1", {mcid(5), objr});
-  auto table = b.element("/Table", "/ID (tbl)",
-                         {b.element("/TR", "", {b.element("/TD", "/Pg %2", {mcid(1)})}),
-                          b.element("/TR", "", {b.element("/TD", "/Pg %2", {mcid(2)})}),
-                          b.element("/TR", "", {b.element("/TD", "/Pg %3", {mcid(0)})})});
+  auto table = b.element(
+      "/Table", "/ID (tbl)",
+      {b.element("/TR", "", {b.element("/TD", "/Pg %2", {mcid(1)})}),
+       b.element("/TR", "", {b.element("/TD", "/Pg %2", {mcid(2)}), b.element("/TD", "", {})}),
+       b.element("/TR", "", {b.element("/TD", "/Pg %3", {mcid(0)})})});
   auto in_form =
       b.element("/Span", "/E (form)",
                 {Handle::parse(&doc.pdf, "<< /Type /MCR /Pg " + doc.page(2).unparse() +
@@ -108,10 +109,12 @@ void make_tagged(const std::filesystem::path& path) {
   auto h2 = b.element("/H2", "/Pg %2", {mcid(3)});
   auto h3 = b.element("/H3", "/Pg %3 /ID (h3)", {mcid(1)});
   auto mapped = b.element("/Heading", "/Pg %3", {mcid(2)});
+  auto empty_figure = b.element("/Figure", "/Pg %3 /Alt (Drawn elsewhere)", {});
   // A note on page 2 refers to the heading there and to the title on page 1.
   in_form.replaceKey("/Ref", Handle::newArray({h2, h1}));
-  auto document = b.element("/Document", "",
-                            {h1, para, list, figure, link_element, table, in_form, h2, h3, mapped});
+  auto document = b.element(
+      "/Document", "",
+      {h1, para, list, figure, link_element, table, in_form, h2, h3, mapped, empty_figure});
   auto root = doc.add(
       "<< /Type /StructTreeRoot /RoleMap << /Heading /H1 >> "
       "/ClassMap << /body << /O /Layout /TextAlign /Justify >> >> >>");
