@@ -10,23 +10,28 @@ Outlines::Outlines(QPDF& pdf, std::size_t pages, LinkMender& links, std::set<QPD
     : links_(links), damage_(pdf, "the outline") {
   QPDFObjectHandle root = pdf.getRoot().getKey("/Outlines");
   if (!root.isDictionary()) return;
+  if (root.isIndirect() && outside.count(root.getObjGen())) {
+    damage_.note("its root is a page or an element");
+    return;
+  }
   use_outlines_ = pdf.getRoot().getKey("/PageMode").isNameAndEquals("/UseOutlines");
   leading_.resize(pages);
   items_.push_back({indirect(pdf, root), -1, true});
-  read(root);
+  read(root, outside);
   kept_.assign(items_.size(), 0);
   for (auto& item : items_) outside.insert(item.obj.getObjGen());
 }
 
 // Depth first, each level a chain of /Next, with a stack of its own: a hostile outline may be
 // as deep as it is large. An item met again (a loop) ends its chain.
-void Outlines::read(QPDFObjectHandle root) {
+void Outlines::read(QPDFObjectHandle root, const std::set<QPDFObjGen>& taken) {
   std::set<QPDFObjGen> seen{items_[0].obj.getObjGen()};
   std::vector<std::pair<int, QPDFObjectHandle>> chains{{0, root.getKey("/First")}};
   while (!chains.empty()) {
     auto [parent, item] = chains.back();
-    if (!item.isDictionary() || !item.isIndirect() || !seen.insert(item.getObjGen()).second) {
-      if (!item.isNull()) damage_.note("an item that loops or is no dictionary");
+    if (!item.isDictionary() || !item.isIndirect() || taken.count(item.getObjGen()) ||
+        !seen.insert(item.getObjGen()).second) {
+      if (!item.isNull()) damage_.note("an item that loops, is no dictionary or is a page");
       chains.pop_back();
       continue;
     }

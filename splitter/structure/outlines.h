@@ -35,7 +35,8 @@ class Outlines {
     int parent;
     bool open;
   };
-  void read(QPDFObjectHandle root);
+  // `taken` is what an item may not be: a page, an element.
+  void read(QPDFObjectHandle root, const std::set<QPDFObjGen>& taken);
 
   LinkMender& links_;
   Damage damage_;

@@ -44,10 +44,11 @@ StructureTree::StructureTree(QPDF& pdf, const std::vector<QPDFObjectHandle>& pag
                              std::set<QPDFObjGen>& outside)
     : pdf_(pdf), pages_(pages), page_numbers_(page_numbers), damage_(pdf, "the structure tree") {
   QPDFObjectHandle root = pdf_.getRoot().getKey("/StructTreeRoot");
-  if (!root.isDictionary()) {
-    if (!root.isNull()) damage_.note("its root is no dictionary");
+  if (!root.isDictionary() || (root.isIndirect() && outside.count(root.getObjGen()))) {
+    if (!root.isNull()) damage_.note("its root is no dictionary of its own");
     return;
   }
+  taken_ = &outside;
   if (QPDFObjectHandle info = pdf_.getRoot().getKey("/MarkInfo"); info.isDictionary())
     mark_info_ = info;
   content_.resize(pages_.size());
@@ -129,7 +130,10 @@ int StructureTree::read_kid(int parent, int position, QPDFObjectHandle kid) {
     add_content({parent, position, Kind::kObject, kid, -1, obj}, page);
     return 0;
   }
-  if (!kid.getKey("/S").isName()) {
+  // A page, a page-tree node or an annotation is never an element, whatever keys it has.
+  if (!kid.getKey("/S").isName() ||
+      (kid.isIndirect() &&
+       (taken_->count(kid.getObjGen()) || annotation_pages_.count(kid.getObjGen())))) {
     damage_.note("a kid of the wrong kind");
     return 0;
   }

@@ -80,6 +80,7 @@ class StructureTree {
   // Page + 1 where a node is in the page file being written, or has content of its own there.
   std::vector<std::size_t> kept_, direct_;
   QPDFObjectHandle mark_info_;
+  const std::set<QPDFObjGen>* taken_ = nullptr;  // what may not be an element: pages and more
 };
 
 }  // namespace pagerift::splitter

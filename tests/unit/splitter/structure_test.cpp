@@ -240,15 +240,17 @@ TEST_F(Structure, ADamagedTreeKeepsItsSoundPartAndWarnsOnce) {
   auto clash = doc.add("<< /S /Link /Pg " + p(3) + " /K [0 << /Type /OBJR /Obj " +
                        annot3.unparse() + " >>] >>");
   auto top = doc.add("<< /S /Document >>");
-  top.replaceKey("/K", Handle::newArray({good, looped, twice, twice, font, Handle::newString("x"),
-                                         Handle::newStream(&doc.pdf, "x"), stray, odd_pg, huge,
-                                         objr, keyless, clash, Handle::newName("/odd")}));
+  top.replaceKey(
+      "/K", Handle::newArray({good, looped, twice, twice, font, Handle::newString("x"),
+                              Handle::newStream(&doc.pdf, "x"), stray, odd_pg, huge, objr, keyless,
+                              clash, Handle::newName("/odd"), doc.page(2)}));
+  doc.page(2).replaceKey("/S", Handle::newName("/Div"));  // a page is no element all the same
   auto root = doc.add("<< /Type /StructTreeRoot /ParentTree 5 /IDTree [1] >>");
   root.replaceKey("/K", Handle::newArray({top, Handle::newInteger(9), root}));
   doc.pdf.getRoot().replaceKey("/StructTreeRoot", root);
   auto item = doc.add("<< /Title (loop) /Dest [" + p(1) + " /Fit] >>");
   item.replaceKey("/Next", item);
-  item.replaceKey("/First", Handle::newInteger(3));
+  item.replaceKey("/First", doc.page(3));
   auto outlines = doc.add("<< /Type /Outlines >>");
   outlines.replaceKey("/First", item);
   doc.pdf.getRoot().replaceKey("/Outlines", outlines);
