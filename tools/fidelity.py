@@ -7,7 +7,8 @@ held against its source. Not a test (it takes minutes); it prints figures for do
   FIDELITY_CACHE                        where the packages go (default ~/.cache/pagerift-fidelity)
   FIDELITY_SAMPLE=folder                only lays out the speed sample there, as links, for
                                         tools/bench-splitter.sh's BENCH_SAMPLE, and stops
-  FIDELITY_TAGGED=folder                the same for the tagged sources
+  FIDELITY_TAGGED=folder                the same for the tagged sources; FIDELITY_TAGGED=only runs
+                                        the pass on them alone
   FIDELITY_CLAIMS=only                  only the sources that claim something of themselves (below)
 
 The corpus: every PDF of two whole packages, and from two more the documents that use optional
@@ -202,7 +203,8 @@ def render_differences(src, files, work):
 def main():
     if SAMPLE:
         return lay_out_sample(Path(SAMPLE))
-    if os.environ.get("FIDELITY_TAGGED"):
+    tagged_only = os.environ.get("FIDELITY_TAGGED") == "only"
+    if os.environ.get("FIDELITY_TAGGED") and not tagged_only:
         return lay_out_tagged(Path(os.environ["FIDELITY_TAGGED"]))
     for tool in (BURST, CENSUS):
         if not tool.is_file():
@@ -214,6 +216,8 @@ def main():
     claiming = claiming_sources(plain)
     kinds = {p: kind for p, kind in claiming}
     sources = list(kinds) if CLAIMS_ONLY else plain + [p for p, kind in claiming if kind != "pdfa" or p not in plain]
+    if tagged_only:
+        sources = [p for p in sources if is_tagged(p)]
     claims = {b: {} for b in builds}
     totals = {b: {} for b in builds}
     rendered = {b: [0, 0] for b in builds}  # pages compared, pages that differ
