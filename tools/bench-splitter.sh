@@ -11,6 +11,8 @@
 #   PAGERIFT_STAGE (default build/win/Pagerift) for the Wine part; BENCH_STRACE=1 counts its calls.
 #   BENCH_SAMPLE=folder: also every PDF under it, each tool's median CPU per file summed over all
 #   (BENCH_SAMPLE_RUNS=5), and with BENCH_BASELINE each file of 100 pages or more held against it.
+#   BENCH_TAGGED=1: also a tagged manual of 1,000 pages and 100,000 structure elements with
+#   outlines (tools/tagged_pdf.py), and the same pages untagged, to tell what the tree costs.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -84,6 +86,11 @@ else
   [ -f "$WORK/real.pdf" ] || make_real_doc || echo "note: no PDFs under /usr/share/doc, no real-world document"
   DOCS=("$WORK/bench.pdf")
   [ -f "$WORK/real.pdf" ] && DOCS+=("$WORK/real.pdf")
+fi
+if [ -n "${BENCH_TAGGED:-}" ]; then
+  [ -f "$WORK/tagged.pdf" ] || python3 "$ROOT/tools/tagged_pdf.py" "$WORK/tagged.pdf"
+  [ -f "$WORK/untagged.pdf" ] || python3 "$ROOT/tools/tagged_pdf.py" "$WORK/untagged.pdf" 1000 100 --untagged
+  DOCS+=("$WORK/tagged.pdf" "$WORK/untagged.pdf")
 fi
 
 TOOLS=(burst qpdf pdftk)

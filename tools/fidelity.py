@@ -7,11 +7,15 @@ held against its source. Not a test (it takes minutes); it prints figures for do
   FIDELITY_CACHE                        where the packages go (default ~/.cache/pagerift-fidelity)
   FIDELITY_SAMPLE=folder                only lays out the speed sample there, as links, for
                                         tools/bench-splitter.sh's BENCH_SAMPLE, and stops
+  FIDELITY_TAGGED=folder                the same for the tagged sources; FIDELITY_TAGGED=only runs
+                                        the pass on them alone
   FIDELITY_CLAIMS=only                  only the sources that claim something of themselves (below)
 
 The corpus: every PDF of two whole packages, and from two more the documents that use optional
-content or carry output intents. For every source and build, page-census counts its links to its
-own pages and where they lead from the page files, checks the catalog entries every page file must
+content or carry output intents, and every tagged one of those two; and the office suite's tagged
+export the tests split. For every source and build, page-census counts its links to its
+own pages and where they lead from the page files, its outline items and marked content that page
+files keep (of a tagged source, struct_check.py holds each page file's tree against the source's), checks the catalog entries every page file must
 keep (XMP byte for byte) and that each holds one page object and reads without a new warning. Every
 page of the sources that use optional content is rendered (pdftoppm) and compared, pixel for pixel,
 with its page file.
@@ -56,6 +60,20 @@ PICKED = {  # package: documents under usr/share/doc/texlive-doc/latex/
         "pgfplots/pgfplots.pdf", "pgfplots/pgfplotstable.pdf", "pgfplots/TeX-programming-notes.pdf",
         "tikz-optics/tikz-optics.pdf", "visualpstricks/VisualPSTricks.pdf", "visualpstricks/VisuelPSTricks.pdf"],
 }
+# Every tagged document (one with a structure tree) of those two packages, and the office suite's
+# tagged export the tests split. Not in the speed sample: bench-splitter.sh times them on their own.
+TAGGED = {
+    "texlive-latex-extra-doc": [
+        "accessibility/accessibility.pdf", "newcommand/newcommand.pdf", "iwhdp/Deckblatt_2015.pdf",
+        "iwhdp/Back_2015.pdf", "typeface/typeface-all-rm.pdf", "hitreport/figures/scan-record.pdf"] + [
+        f"tagpdf/ex-{name}.pdf" for name in (
+            "attribute-luatex", "spaceglyph-listings", "alt-actualtext-luatex", "tagpdf-template",
+            "softhyphen", "patch-sectioning-memoir", "patch-sectioning-koma-luatex", "patch-list-luatex",
+            "AF-file", "formula-problem-luatex")],
+    "texlive-pictures-doc": ["mathspic/sourcecode113.pdf"],
+}
+WRITER = ROOT / "tests" / "unit" / "splitter" / "fixtures" / "writer-tagged.pdf"
+STRUCT_CHECK = ROOT / "tests" / "fidelity" / "struct_check.py"
 LATEX = "usr/share/doc/texlive-doc/latex"
 DPI = "40"
 
@@ -86,10 +104,21 @@ def corpus():
     sources = []
     for package in WHOLE:
         sources += sorted(p for p in unpacked(package).rglob("*.pdf") if p.is_file())
-    for package, docs in PICKED.items():
-        tree = unpacked(package)
-        sources += [tree / LATEX / doc for doc in docs if (tree / LATEX / doc).is_file()]
-    return sources
+    for picks in (PICKED, TAGGED):
+        for package, docs in picks.items():
+            tree = unpacked(package)
+            sources += [tree / LATEX / doc for doc in docs if (tree / LATEX / doc).is_file()]
+    return sources + [WRITER]
+
+
+def lay_out_tagged(folder):
+    """The tagged sources of the corpus, as links, for bench-splitter.sh's BENCH_SAMPLE."""
+    folder.mkdir(parents=True, exist_ok=True)
+    for src in corpus():
+        if is_tagged(src):
+            link = folder / src.name
+            link.unlink(missing_ok=True)
+            link.symlink_to(src)
 
 
 def claiming_sources(sources):
@@ -122,9 +151,17 @@ def page_count(pdf):
     return int(res.stdout.split()[0]) if res.returncode in (0, 3) and res.stdout.strip() else 0
 
 
-def has_optional_content(pdf):
+def catalog_has(pdf, key):
     root = re.search(r"/Root (\d+) (\d+) R", run("qpdf", "--show-object=trailer", pdf).stdout)
-    return bool(root) and "/OCProperties" in run("qpdf", f"--show-object={root[1]},{root[2]}", pdf).stdout
+    return bool(root) and key in run("qpdf", f"--show-object={root[1]},{root[2]}", pdf).stdout
+
+
+def has_optional_content(pdf):
+    return catalog_has(pdf, "/OCProperties")
+
+
+def is_tagged(pdf):
+    return catalog_has(pdf, "/StructTreeRoot")
 
 
 def burst(tool, src, out):
@@ -166,6 +203,9 @@ def render_differences(src, files, work):
 def main():
     if SAMPLE:
         return lay_out_sample(Path(SAMPLE))
+    tagged_only = os.environ.get("FIDELITY_TAGGED") == "only"
+    if os.environ.get("FIDELITY_TAGGED") and not tagged_only:
+        return lay_out_tagged(Path(os.environ["FIDELITY_TAGGED"]))
     for tool in (BURST, CENSUS):
         if not tool.is_file():
             sys.exit(f"no {tool}: build the host configuration first")
@@ -176,6 +216,8 @@ def main():
     claiming = claiming_sources(plain)
     kinds = {p: kind for p, kind in claiming}
     sources = list(kinds) if CLAIMS_ONLY else plain + [p for p, kind in claiming if kind != "pdfa" or p not in plain]
+    if tagged_only:
+        sources = [p for p in sources if is_tagged(p)]
     claims = {b: {} for b in builds}
     totals = {b: {} for b in builds}
     rendered = {b: [0, 0] for b in builds}  # pages compared, pages that differ
@@ -189,6 +231,7 @@ def main():
         pages += n
         oc = has_optional_content(src)
         oc_sources += oc
+        tagged = is_tagged(src)
         for build, tool in builds.items():
             with tempfile.TemporaryDirectory(prefix="fidelity-") as tmp:
                 code, files = burst(tool, src, Path(tmp) / "out")
@@ -197,6 +240,14 @@ def main():
                     notes[build].append(f"{name}: exit {code}, {len(files)} files for {n} pages")
                     continue
                 counts, lines = census(src, files)
+                if tagged:
+                    counts = dict(counts or {})
+                    res = run(sys.executable, STRUCT_CHECK, "--pages", src, *files)
+                    first, *rest = res.stdout.splitlines() or [""]
+                    words = first.split()
+                    for i in range(0, len(words) - 1, 2):
+                        counts["tree-" + words[i]] = int(words[i + 1])
+                    lines += [line for line in rest if line.startswith("fault")]
                 for key, value in (counts or {}).items():
                     totals[build][key] = totals[build].get(key, 0) + value
                 notes[build] += [f"{name}: {line}" for line in lines]
@@ -217,7 +268,10 @@ def main():
     print(f"corpus: {len(sources)} PDFs ({what}), {pages} pages, {failed} unreadable; "
           f"{oc_sources} use optional content")
     print()
-    keys = ["links", "internal", "live-in-source", "live-in-pages", "stray-pages", "lacking-entries", "warnings"]
+    keys = ["links", "internal", "live-in-source", "live-in-pages", "stray-pages", "lacking-entries", "warnings",
+            "tagged-sources", "tagged-source-pages", "tagged-pages", "mc-in-source", "mc-in-pages",
+            "outline-to-pages", "outline-in-pages", "tree-elements", "tree-covered", "tree-alt-texts",
+            "tree-alt-kept"]
     print(f"{'':24}" + "".join(f"{b:>12}" for b in builds))
     for key in keys:
         print(f"{key:24}" + "".join(f"{totals[b].get(key, 0):>12}" for b in builds))
@@ -230,6 +284,12 @@ def main():
     if new.get("live-in-source"):
         print(f"\ninternal links that lead to their page (new): "
               f"{100.0 * new.get('live-in-pages', 0) / new['live-in-source']:.2f}%")
+    if new.get("mc-in-source"):
+        print(f"marked content of tagged pages reached by the page file's tree (new): "
+              f"{100.0 * new.get('mc-in-pages', 0) / new['mc-in-source']:.2f}%")
+    if new.get("outline-to-pages"):
+        print(f"outline items that lead to a page, kept in its file (new): "
+              f"{100.0 * new.get('outline-in-pages', 0) / new['outline-to-pages']:.2f}%")
     for build in builds:
         shown = notes[build] if build == "new" else [n for n in notes[build] if "exit" in n]
         if shown:

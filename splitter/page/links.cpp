@@ -33,21 +33,41 @@ std::string cache_key(QPDFObjectHandle dest) {
   return key;
 }
 
-// A dictionary of the same items, sharing their values: qpdf's shallowCopy() copies every direct
-// value inside too, and a link's copy is made for every link of every page.
-QPDFObjectHandle copy_of(QPDFObjectHandle dict) {
-  return QPDFObjectHandle::newDictionary(dict.getDictAsMap());
-}
-
 }  // namespace
+
+void read_name_tree(QPDFObjectHandle tree,
+                    const std::function<void(const std::string&, QPDFObjectHandle)>& each) {
+  std::vector<QPDFObjectHandle> todo{tree};
+  std::set<QPDFObjGen> seen;
+  while (!todo.empty()) {
+    QPDFObjectHandle node = todo.back();
+    todo.pop_back();
+    if (!node.isDictionary() || (node.isIndirect() && !seen.insert(node.getObjGen()).second))
+      continue;
+    if (QPDFObjectHandle pairs = node.getKey("/Names"); pairs.isArray()) {
+      const int n = pairs.getArrayNItems();
+      for (int i = 0; i + 1 < n; i += 2)
+        if (QPDFObjectHandle key = pairs.getArrayItem(i); key.isString())
+          each(key.getStringValue(), pairs.getArrayItem(i + 1));
+    }
+    if (QPDFObjectHandle kids = node.getKey("/Kids"); kids.isArray()) {
+      std::vector<QPDFObjectHandle> items = kids.getArrayAsVector();
+      todo.insert(todo.end(), items.rbegin(), items.rend());
+    }
+  }
+}
 
 LinkMender::LinkMender(QPDF& pdf, const std::vector<QPDFObjectHandle>& pages)
     : pdf_(pdf), pages_(pages) {}
 
-void LinkMender::mend(std::size_t index, Substitutes& out) {
+const std::map<QPDFObjGen, std::size_t>& LinkMender::page_numbers() {
   if (page_numbers_.empty())
     for (std::size_t i = 0; i < pages_.size(); ++i)
       if (pages_[i].isIndirect()) page_numbers_.emplace(pages_[i].getObjGen(), i);
+  return page_numbers_;
+}
+
+void LinkMender::mend(std::size_t index, Substitutes& out) {
   QPDFObjectHandle page = pages_.at(index);
   if (!page.isDictionary()) return;
   QPDFObjectHandle annots = page.getKey("/Annots");
@@ -56,12 +76,12 @@ void LinkMender::mend(std::size_t index, Substitutes& out) {
   bool direct = false;
   for (auto& annot : items) {
     if (!annot.isDictionary() || (annot.isIndirect() && out.count(annot.getObjGen()))) continue;
-    QPDFObjectHandle mended = mend_annotation(annot, index);
-    if (!mended.isInitialized()) continue;
+    QPDFObjectHandle mended_annot = mended(annot, index);
+    if (!mended_annot.isInitialized()) continue;
     if (annot.isIndirect()) {
-      out.emplace(annot.getObjGen(), mended);
+      out.emplace(annot.getObjGen(), mended_annot);
     } else {
-      annot = mended;
+      annot = mended_annot;
       direct = true;
     }
   }
@@ -77,33 +97,49 @@ void LinkMender::mend(std::size_t index, Substitutes& out) {
   }
 }
 
-// The annotation as the page file needs it, or nothing when it stays as it is.
-QPDFObjectHandle LinkMender::mend_annotation(QPDFObjectHandle annot, std::size_t index) {
-  QPDFObjectHandle action = annot.getKey("/A");
-  const bool by_action = action.isDictionary();
-  if (by_action ? !action.getKey("/S").isNameAndEquals("/GoTo") : !annot.hasKey("/Dest")) return {};
-  QPDFObjectHandle dest = by_action ? action.getKey("/D") : annot.getKey("/Dest");
-  // Many links lead to the same place: what a destination resolves to, and the action that
-  // leads there from any other page, are made once. An action with more than /S and /D (a /Next,
-  // say) is made anew.
-  const bool plain = !by_action || action.getKeys().size() == 2;
-  Resolved* known = nullptr;
-  if (std::string key = cache_key(dest); plain && !key.empty()) {
+// Many items lead to the same place: what a destination resolves to, and the action that leads
+// there from any other page, are made once. An action with more than /S and /D (a /Next, say)
+// is made anew.
+std::optional<LinkMender::Lookup> LinkMender::look_up(QPDFObjectHandle item) {
+  Lookup found;
+  found.action = item.getKey("/A");
+  const bool by_action = found.action.isDictionary();
+  if (by_action ? !found.action.getKey("/S").isNameAndEquals("/GoTo") : !item.hasKey("/Dest"))
+    return std::nullopt;
+  found.dest = by_action ? found.action.getKey("/D") : item.getKey("/Dest");
+  if (!by_action) found.action = QPDFObjectHandle();
+  const bool plain = !by_action || found.action.getKeys().size() == 2;
+  if (std::string key = cache_key(found.dest); plain && !key.empty()) {
     auto [it, fresh] = resolved_.try_emplace(std::move(key));
-    if (fresh) it->second.target = resolve(dest);
-    known = &it->second;
-  }
-  std::optional<Target> target = known ? known->target : resolve(dest);
-  if (!target) return {};
-  QPDFObjectHandle mended;
-  if (known && target->page != index) {
-    if (!known->elsewhere.isInitialized()) known->elsewhere = go_to(*target, index, {});
-    mended = known->elsewhere;
+    if (fresh) it->second.target = resolve(found.dest);
+    found.known = &it->second;
+    found.target = found.known->target;
   } else {
-    mended = go_to(*target, index, by_action ? action : QPDFObjectHandle());
+    found.target = resolve(found.dest);
+  }
+  return found;
+}
+
+std::optional<std::size_t> LinkMender::page_of(QPDFObjectHandle item) {
+  std::optional<Lookup> found = item.isDictionary() ? look_up(item) : std::nullopt;
+  if (!found || !found->target) return std::nullopt;
+  return found->target->page;
+}
+
+QPDFObjectHandle LinkMender::mended(QPDFObjectHandle item, std::size_t index) {
+  std::optional<Lookup> found = look_up(item);
+  if (!found || !found->target) return {};
+  const Target& target = *found->target;
+  QPDFObjectHandle mended;
+  if (found->known && target.page != index) {
+    if (!found->known->elsewhere.isInitialized())
+      found->known->elsewhere = go_to(target, index, {});
+    mended = found->known->elsewhere;
+  } else {
+    mended = go_to(target, index, found->action);
   }
   if (!mended.isInitialized()) return {};
-  QPDFObjectHandle copy = copy_of(annot);
+  QPDFObjectHandle copy = copy_of(item);
   if (mended.isArray()) {
     copy.replaceKey("/Dest", mended);
   } else {
@@ -148,14 +184,14 @@ std::optional<LinkMender::Target> LinkMender::resolve(QPDFObjectHandle dest) {
   return explicit_target(dest);
 }
 
-std::optional<LinkMender::Target> LinkMender::explicit_target(QPDFObjectHandle dest) const {
+std::optional<LinkMender::Target> LinkMender::explicit_target(QPDFObjectHandle dest) {
   if (!dest.isArray()) return std::nullopt;
   const int n = dest.getArrayNItems();
   if (n < 1 || n > kMaxDestinationItems) return std::nullopt;
   QPDFObjectHandle first = dest.getArrayItem(0);
   Target target{};
   if (first.isIndirect()) {
-    auto it = page_numbers_.find(first.getObjGen());
+    auto it = page_numbers().find(first.getObjGen());
     if (it == page_numbers_.end()) return std::nullopt;
     target.page = it->second;
   } else if (first.isInteger()) {
@@ -180,27 +216,10 @@ QPDFObjectHandle LinkMender::named(const std::string& name) {
     QPDFObjectHandle root = pdf_.getRoot();
     if (QPDFObjectHandle dests = root.getKey("/Dests"); dests.isDictionary())
       for (auto& [key, value] : dests.getDictAsMap()) names_->emplace(key.substr(1), value);
-    QPDFObjectHandle names = root.getKey("/Names");
-    std::vector<QPDFObjectHandle> todo;
-    if (names.isDictionary()) todo.push_back(names.getKey("/Dests"));
-    // A name tree read in order; a node met again (a loop, or a node shared) is read once.
-    std::set<QPDFObjGen> seen;
-    while (!todo.empty()) {
-      QPDFObjectHandle node = todo.back();
-      todo.pop_back();
-      if (!node.isDictionary() || (node.isIndirect() && !seen.insert(node.getObjGen()).second))
-        continue;
-      if (QPDFObjectHandle pairs = node.getKey("/Names"); pairs.isArray()) {
-        const int n = pairs.getArrayNItems();
-        for (int i = 0; i + 1 < n; i += 2)
-          if (QPDFObjectHandle key = pairs.getArrayItem(i); key.isString())
-            names_->emplace(key.getStringValue(), pairs.getArrayItem(i + 1));
-      }
-      if (QPDFObjectHandle kids = node.getKey("/Kids"); kids.isArray()) {
-        std::vector<QPDFObjectHandle> items = kids.getArrayAsVector();
-        todo.insert(todo.end(), items.rbegin(), items.rend());
-      }
-    }
+    if (QPDFObjectHandle names = root.getKey("/Names"); names.isDictionary())
+      read_name_tree(
+          names.getKey("/Dests"),
+          [this](const std::string& key, QPDFObjectHandle value) { names_->emplace(key, value); });
   }
   auto it = names_->find(name);
   return it == names_->end() ? QPDFObjectHandle::newNull() : it->second;

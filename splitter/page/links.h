@@ -8,6 +8,7 @@
 #include "splitter/write/page_serializer.h"
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -15,6 +16,17 @@
 #include <vector>
 
 namespace pagerift::splitter {
+
+// A dictionary of the same items, sharing their values: qpdf's shallowCopy() copies every direct
+// value inside too, and a copy is made for every link, element or outline item of every page.
+inline QPDFObjectHandle copy_of(QPDFObjectHandle dict) {
+  return QPDFObjectHandle::newDictionary(dict.getDictAsMap());
+}
+
+// Calls `each` with every key and value of a name tree, in order. A node met again (a loop, or
+// a node shared) is read once.
+void read_name_tree(QPDFObjectHandle tree,
+                    const std::function<void(const std::string&, QPDFObjectHandle)>& each);
 
 // A page file holds one page, so a link to any other page of the source would lead nowhere. A
 // link to its own page becomes an explicit destination on that page; a link to another page
@@ -39,6 +51,15 @@ class LinkMender {
   // where they are direct, the array or page that holds them.
   void mend(std::size_t index, Substitutes& out);
 
+  // What an item that leads somewhere (a link annotation, an outline item: /Dest or a GoTo /A)
+  // becomes in the file of page `index`: a copy with its destination mended, or nothing when it
+  // stays as it is.
+  QPDFObjectHandle mended(QPDFObjectHandle item, std::size_t index);
+  // The page such an item leads to, if it leads to a page of the source.
+  std::optional<std::size_t> page_of(QPDFObjectHandle item);
+  // Each page's number, by its object.
+  const std::map<QPDFObjGen, std::size_t>& page_numbers();
+
   // Whether a link written so far names another page file.
   bool names_files() const { return names_files_; }
 
@@ -51,10 +72,16 @@ class LinkMender {
     std::optional<Target> target;
     QPDFObjectHandle elsewhere;  // the action from any page but the target's, once made
   };
+  // The item's destination, and where it is remembered when many items may share it.
+  struct Lookup {
+    QPDFObjectHandle action, dest;
+    Resolved* known = nullptr;
+    std::optional<Target> target;
+  };
+  std::optional<Lookup> look_up(QPDFObjectHandle item);
   std::optional<Target> resolve(QPDFObjectHandle dest);
-  std::optional<Target> explicit_target(QPDFObjectHandle dest) const;
+  std::optional<Target> explicit_target(QPDFObjectHandle dest);
   QPDFObjectHandle named(const std::string& name);
-  QPDFObjectHandle mend_annotation(QPDFObjectHandle annot, std::size_t index);
   QPDFObjectHandle go_to(const Target& target, std::size_t index, QPDFObjectHandle action);
 
   QPDF& pdf_;

@@ -98,6 +98,7 @@ PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
     if (QPDFObjectHandle kids = node.getKey("/Kids"); kids.isArray())
       for (auto& kid : kids.aitems()) nodes.push_back(kid);
   }
+  structure_.emplace(pdf_, pages_, links_, outside_);
   QPDFObjectHandle root = pdf_.getRoot();
   acroform_ = root.getKey("/AcroForm");
   // What the document says of every page, where it is of the kind a reader expects. Optional
@@ -182,6 +183,7 @@ void PageWriter::write(std::size_t index, Pipeline& out) {
   }
   catalog.replaceKey("/AcroForm", form_for(page, dropped));
   for (auto& [key, value] : shared_entries_) catalog.replaceKey(key, value);
+  structure_->add(index, catalog, substitutes_);
   serializer_.write(outside_, substitutes_, page, catalog, info_, version_,
                     id_seed_ + " page " + std::to_string(index + 1), form_, out);
 }

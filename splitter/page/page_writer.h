@@ -7,6 +7,7 @@
 #include <qpdf/QPDFPageLabelDocumentHelper.hh>
 
 #include "splitter/page/links.h"
+#include "splitter/structure/structure.h"
 #include "splitter/write/encryption.h"
 #include "splitter/write/page_serializer.h"
 
@@ -21,7 +22,8 @@ namespace pagerift::splitter {
 
 // Decides what each page file holds: the page with its links mended, its label, its form fields
 // with the form's defaults, the catalog entries that speak for every page (language, XMP
-// metadata, output intents, viewer preferences, optional content) and the document information.
+// metadata, output intents, viewer preferences, optional content), the page's part of the
+// structure tree and of the outlines, and the document information.
 // PageSerializer then writes it straight from the source. A page file claims no more than it is:
 // signature values stay behind, a source that claims PDF/A-1 gives page files in that form (PDF
 // 1.4, no object streams), and an encrypted source's page files are encrypted as it is.
@@ -53,7 +55,7 @@ class PageWriter {
 
   QPDF& pdf_;
   std::vector<QPDFObjectHandle> pages_;
-  std::set<QPDFObjGen> outside_;  // every page and page-tree node
+  std::set<QPDFObjGen> outside_;  // every page and page-tree node, the structure and outlines
   QPDFPageLabelDocumentHelper labels_;
   QPDFAcroFormDocumentHelper forms_;
   QPDFObjectHandle acroform_, info_;
@@ -63,6 +65,7 @@ class PageWriter {
   FileForm form_;        // points into encryption_
   bool signed_ = false;  // warned that page files are not signed
   LinkMender links_;
+  std::optional<DocumentStructure> structure_;  // reads pages_ and links_
   Substitutes substitutes_;
   PageSerializer serializer_;
 };

@@ -141,15 +141,15 @@ class PageFile {
   }
 
   // The number an indirect object gets in this file, or 0 when it stays out (another page,
-  // also one outside the page tree, the page tree, a missing object): such references are
-  // written as null.
+  // also one outside the page tree, the page tree, a part of the document's structure that this
+  // page file does not rebuild, a missing object): such references are written as null.
   int reference(QPDFObjectHandle obj) {
     QPDFObjGen og = obj.getObjGen();
     if (auto it = numbers_.find(og); it != numbers_.end()) return it->second;
     auto type = obj.getTypeCode();
-    if (type == ::ot_null ||
-        (og != page_ && (outside_.count(og) || (type == ::ot_dictionary &&
-                                                obj.getKey("/Type").isNameAndEquals("/Page")))))
+    if (type == ::ot_null || (og != page_ && ((outside_.count(og) && !substitutes_.count(og)) ||
+                                              (type == ::ot_dictionary &&
+                                               obj.getKey("/Type").isNameAndEquals("/Page")))))
       return numbers_[og] = 0;
     numbers_[og] = next_;
     todo_.push_back({next_, obj});

@@ -33,6 +33,9 @@ struct FileForm {
 // second document and nothing is serialised twice, which is what makes this fast; the source is not
 // changed. What the page file needs otherwise than the source has it (a mended link, say) comes as
 // a direct object in `substitutes`, written under the number of the object it stands in for.
+//
+// An object in `outside` that has a substitute is written all the same: that is how a page file
+// gets its part of the structure tree and the outlines, and none of the rest.
 class PageSerializer {
  public:
   PageSerializer();

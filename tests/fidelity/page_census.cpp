@@ -8,6 +8,11 @@
 // page, or a GoToR naming the page file of its target page at page 0, with the view it had. The
 // first line counts; each link that does not lead where it did follows on a line of its own, and
 // each page file that lacks something. Exit 0 unless a file cannot be read.
+//
+// Of a tagged source it counts the page files that are tagged, the marked-content sequences of
+// each page that the source's tree reaches and those that the page file's tree reaches, the
+// outline items that lead to each page and those of them that its page file keeps, under the
+// same titles, leading to its own page.
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFNameTreeObjectHelper.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -16,7 +21,9 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -101,6 +108,61 @@ std::string missing_entries(QPDFObjectHandle want, QPDFObjectHandle got) {
   return missing;
 }
 
+// The marked content a structure tree reaches, by the page it is on: (page, the form XObject
+// or none, MCID).
+using Reached = std::set<std::tuple<QPDFObjGen, QPDFObjGen, long long>>;
+Reached reached_content(QPDF& pdf) {
+  Reached reached;
+  QPDFObjectHandle root = pdf.getRoot().getKey("/StructTreeRoot");
+  std::vector<std::pair<QPDFObjectHandle, QPDFObjectHandle>> todo{{root, QPDFObjectHandle()}};
+  std::set<QPDFObjGen> seen;
+  while (!todo.empty()) {
+    auto [node, pg] = todo.back();
+    todo.pop_back();
+    if (!node.isDictionary() || (node.isIndirect() && !seen.insert(node.getObjGen()).second))
+      continue;
+    if (node.getKey("/Pg").isDictionary()) pg = node.getKey("/Pg");
+    QPDFObjectHandle kids = node.getKey("/K");
+    std::vector<QPDFObjectHandle> items =
+        kids.isArray() ? kids.getArrayAsVector() : std::vector<QPDFObjectHandle>{kids};
+    for (auto& kid : items) {
+      if (kid.isInteger() && pg.isInitialized()) {
+        reached.emplace(pg.getObjGen(), QPDFObjGen(), kid.getIntValue());
+      } else if (kid.isDictionary() && kid.getKey("/Type").isNameAndEquals("/MCR")) {
+        QPDFObjectHandle on = kid.getKey("/Pg").isDictionary() ? kid.getKey("/Pg") : pg;
+        if (on.isInitialized() && kid.getKey("/MCID").isInteger())
+          reached.emplace(on.getObjGen(), kid.getKey("/Stm").getObjGen(),
+                          kid.getKey("/MCID").getIntValue());
+      } else if (kid.isDictionary() && !kid.getKey("/Type").isNameAndEquals("/OBJR")) {
+        todo.emplace_back(kid, pg);
+      }
+    }
+  }
+  return reached;
+}
+
+// Each outline item that leads to a page of `pdf`: the page and the titles down to it.
+void outline_items(QPDF& pdf, const std::map<QPDFObjGen, long long>& pages,
+                   std::vector<std::pair<long long, std::vector<std::string>>>& into) {
+  std::vector<std::pair<QPDFObjectHandle, std::vector<std::string>>> todo;
+  QPDFObjectHandle root = pdf.getRoot().getKey("/Outlines");
+  if (root.isDictionary()) todo.emplace_back(root.getKey("/First"), std::vector<std::string>{});
+  std::set<QPDFObjGen> seen;
+  while (!todo.empty()) {
+    auto [item, above] = todo.back();
+    todo.pop_back();
+    if (!item.isDictionary() || !seen.insert(item.getObjGen()).second) continue;
+    todo.emplace_back(item.getKey("/Next"), above);
+    above.push_back(item.getKey("/Title").isString() ? item.getKey("/Title").getUTF8Value() : "");
+    QPDFObjectHandle action = item.getKey("/A");
+    QPDFObjectHandle dest = action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoTo")
+                                ? action.getKey("/D")
+                                : item.getKey("/Dest");
+    if (auto target = source_target(pdf, pages, dest)) into.emplace_back(target->page, above);
+    todo.emplace_back(item.getKey("/First"), above);
+  }
+}
+
 bool is_goto_link(QPDFObjectHandle annot) {
   if (!annot.isDictionary()) return false;
   QPDFObjectHandle action = annot.getKey("/A");
@@ -131,7 +193,15 @@ int main(int argc, char** argv) {
       return 2;
     }
     long links = 0, internal = 0, live_before = 0, live_after = 0, strays = 0, lacking = 0,
-         unclean = 0;
+         unclean = 0, tagged_pages = 0, mc_before = 0, mc_after = 0, outline_before = 0,
+         outline_after = 0;
+    const bool tagged = source.getRoot().getKey("/StructTreeRoot").isDictionary();
+    std::map<QPDFObjGen, long> source_mc;  // by page
+    if (tagged)
+      for (auto& [page, form, mcid] : reached_content(source)) ++source_mc[page];
+    std::vector<std::pair<long long, std::vector<std::string>>> source_items;
+    outline_items(source, numbers, source_items);
+    outline_before = static_cast<long>(source_items.size());
     const bool source_clean = reads_cleanly(source);
     std::vector<std::string> dead, faults;
     for (std::size_t i = 0; i < pages.size(); ++i) {
@@ -157,6 +227,25 @@ int main(int argc, char** argv) {
       }
       QPDFObjectHandle annots = pages[i].getKey("/Annots");
       QPDFObjectHandle own = page_file.getAllPages().at(0), after = own.getKey("/Annots");
+      if (tagged) {
+        tagged_pages += page_file.getRoot().getKey("/StructTreeRoot").isDictionary();
+        mc_before += source_mc[pages[i].getObjGen()];
+        for (auto& [page, form, mcid] : reached_content(page_file))
+          mc_after += page == own.getObjGen();
+      }
+      std::vector<std::pair<long long, std::vector<std::string>>> kept_items;
+      outline_items(page_file, {{own.getObjGen(), 0}}, kept_items);
+      std::multiset<std::vector<std::string>> kept;
+      for (auto& [page, titles] : kept_items) kept.insert(titles);
+      for (auto& [page, titles] : source_items) {
+        if (page != static_cast<long long>(i)) continue;
+        if (auto it = kept.find(titles); it != kept.end()) {
+          kept.erase(it);
+          ++outline_after;
+        } else {
+          faults.push_back(name + ": lacks the outline item " + titles.back());
+        }
+      }
       for (int k = 0; annots.isArray() && k < annots.getArrayNItems(); ++k) {
         QPDFObjectHandle annot = annots.getArrayItem(k);
         if (!annot.isDictionary() || !annot.getKey("/Subtype").isNameAndEquals("/Link")) continue;
@@ -191,8 +280,12 @@ int main(int argc, char** argv) {
     }
     std::printf(
         "links %ld internal %ld live-in-source %ld live-in-pages %ld stray-pages %ld "
-        "lacking-entries %ld warnings %ld\n",
-        links, internal, live_before, live_after, strays, lacking, unclean);
+        "lacking-entries %ld warnings %ld tagged-sources %d tagged-source-pages %ld "
+        "tagged-pages %ld mc-in-source %ld mc-in-pages %ld outline-to-pages %ld "
+        "outline-in-pages %ld\n",
+        links, internal, live_before, live_after, strays, lacking, unclean, tagged ? 1 : 0,
+        tagged ? static_cast<long>(pages.size()) : 0L, tagged_pages, mc_before, mc_after,
+        outline_before, outline_after);
     for (auto& line : dead) std::printf("dead %s\n", line.c_str());
     for (auto& line : faults) std::printf("fault %s\n", line.c_str());
   } catch (std::exception& e) {

@@ -3,6 +3,7 @@
 // settings reader.
 //   fuzz_seeds OUT_DIR [QPDF_CORPUS_DIR]
 #include "support.h"
+#include "tagged_doc.h"
 #include "whole_doc.h"
 
 #include <qpdf/Pl_String.hh>
@@ -31,6 +32,8 @@ void generated_pdfs(const fs::path& dir) {
   for (auto& [name, recipe] : recipes) make_pdf(dir / (std::string(name) + ".pdf"), recipe);
   // Links of every kind, named destinations in both places, optional content, XMP.
   make_whole(dir / "whole.pdf");
+  // A structure tree of every kind of content, and outlines three levels deep.
+  make_tagged(dir / "tagged.pdf");
 }
 
 // Every page's content, decoded: what the scanner reads.

@@ -143,6 +143,29 @@ PageFile::PageFile(const fs::path& path) {
 
 QPDFPageObjectHelper PageFile::page() { return QPDFPageDocumentHelper(pdf).getAllPages().at(0); }
 
+namespace {
+
+std::string dest_of(QPDFObjectHandle item) {
+  QPDFObjectHandle action = item.getKey("/A");
+  return (action.isDictionary() ? action.getKey("/D") : item.getKey("/Dest")).unparseResolved();
+}
+
+}  // namespace
+
+std::string lead(PageFile& file, QPDFObjectHandle item) {
+  QPDFObjectHandle action = item.getKey("/A");
+  if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoToR")) {
+    QPDFObjectHandle spec = action.getKey("/F");
+    return (spec.isDictionary() ? spec.getKey("/UF") : spec).getUTF8Value() + " " + dest_of(item);
+  }
+  QPDFObjectHandle dest = action.isDictionary() ? action.getKey("/D") : item.getKey("/Dest");
+  if (!dest.isArray() ||
+      dest.getArrayItem(0).getObjGen() != file.page().getObjectHandle().getObjGen())
+    return "elsewhere " + dest_of(item);
+  std::string view = dest_of(item);
+  return "here " + view.substr(view.find('/'));
+}
+
 std::string PageFile::text() {
   Pl_Buffer buffer("contents");
   page().pipeContents(&buffer);

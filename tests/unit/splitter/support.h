@@ -47,6 +47,10 @@ struct PageFile {
   QPDF pdf;
 };
 
+// Where a mended link or outline item leads: "here <view>" on the file's own page, "<file>
+// <dest>" for a GoToR, "elsewhere <dest>" otherwise.
+std::string lead(PageFile& file, QPDFObjectHandle item);
+
 std::string read_file(const fs::path& path);
 void write_file(const fs::path& path, const std::string& bytes);
 

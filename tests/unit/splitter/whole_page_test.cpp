@@ -11,26 +11,6 @@ using namespace splitter_test;
 
 namespace {
 
-std::string dest_of(QPDFObjectHandle annot) {
-  QPDFObjectHandle action = annot.getKey("/A");
-  return (action.isDictionary() ? action.getKey("/D") : annot.getKey("/Dest")).unparseResolved();
-}
-
-// Where a mended link leads: "here <view>" on its own page, or "<file> <dest>" for a GoToR.
-std::string lead(PageFile& file, QPDFObjectHandle annot) {
-  QPDFObjectHandle action = annot.getKey("/A");
-  if (action.isDictionary() && action.getKey("/S").isNameAndEquals("/GoToR")) {
-    QPDFObjectHandle spec = action.getKey("/F");
-    return (spec.isDictionary() ? spec.getKey("/UF") : spec).getUTF8Value() + " " + dest_of(annot);
-  }
-  QPDFObjectHandle dest = action.isDictionary() ? action.getKey("/D") : annot.getKey("/Dest");
-  if (!dest.isArray() ||
-      dest.getArrayItem(0).getObjGen() != file.page().getObjectHandle().getObjGen())
-    return "elsewhere " + dest_of(annot);
-  std::string view = dest_of(annot);
-  return "here " + view.substr(view.find('/'));
-}
-
 std::vector<std::string> leads(PageFile& file) {
   std::vector<std::string> all;
   for (auto& annot : file.page().getAnnotations())
