@@ -46,7 +46,7 @@ bool has_shared_resources(QPDF& pdf) {
 }  // namespace
 
 PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
-    : pdf_(pdf), labels_(pdf), forms_(pdf), id_seed_(std::move(id_seed)), links_(pdf, pages_) {
+    : pdf_(pdf), labels_(pdf), forms_(pdf), id_seed_(std::move(id_seed)), links_(pdf, pages_), fonts_(pdf) {
   QPDFPageDocumentHelper pages(pdf_);
   pages.pushInheritedAttributesToPage();
   try {
@@ -127,6 +127,7 @@ void PageWriter::write(std::size_t index, Pipeline& out) {
   for (auto& [key, value] : shared_entries_) catalog.replaceKey(key, value);
   substitutes_.clear();
   links_.mend(index, substitutes_);
+  fonts_.prepare(page, acroform_, substitutes_);
   serializer_.write(outside_, substitutes_, page, catalog, info_, version_,
                     id_seed_ + " page " + std::to_string(index + 1), out);
 }

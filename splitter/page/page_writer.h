@@ -6,6 +6,7 @@
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFPageLabelDocumentHelper.hh>
 
+#include "splitter/fonts/font_subsets.h"
 #include "splitter/page/links.h"
 #include "splitter/write/page_serializer.h"
 
@@ -53,6 +54,7 @@ class PageWriter {
   std::vector<std::pair<std::string, QPDFObjectHandle>> shared_entries_;  // of the catalog
   std::string version_, id_seed_;
   LinkMender links_;
+  fonts::FontSubsets fonts_;
   Substitutes substitutes_;
   PageSerializer serializer_;
 };

@@ -1,0 +1,51 @@
+// Each page file's embedded fonts cut down to the glyphs its page draws.
+#pragma once
+
+#include "splitter/fonts/glyph_use.h"
+#include "splitter/write/page_serializer.h"
+
+#include <qpdf/QPDF.hh>
+
+#include <cstddef>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace pagerift::splitter::fonts {
+
+// Type 1 and TrueType programs are subset, keeping their format, glyph ids, codes and every
+// font-level table or dictionary; the font descriptor's /CharSet and /CIDSet are made to list
+// what the subset holds, and a font that was whole gets a subset tag derived from its glyphs.
+// Everything else stays whole, counted by reason.
+class FontSubsets {
+ public:
+  explicit FontSubsets(QPDF& pdf) : pdf_(pdf) {}
+  // With PAGERIFT_FONT_COUNTS naming a file, appends the counts to it (for the benchmarks).
+  ~FontSubsets();
+  FontSubsets(const FontSubsets&) = delete;
+  FontSubsets& operator=(const FontSubsets&) = delete;
+
+  // Adds to `substitutes` what stands in for the page's fonts in its page file. `acroform` is
+  // the source's form dictionary, or null.
+  void prepare(QPDFObjectHandle page, QPDFObjectHandle acroform, Substitutes& substitutes);
+
+  // Font programs written, page by page: subset, and left whole by reason.
+  const std::map<std::string, std::size_t>& counts() const { return counts_; }
+
+  struct Program;
+
+ private:
+  bool subset(Program& program, Substitutes& substitutes);
+  QPDFObjectHandle new_stream(const std::string& data, QPDFObjectHandle dict);
+
+  QPDF& pdf_;
+  GlyphUse use_;
+  std::map<std::string, std::size_t> counts_;
+  // Streams written in place of the source's, reused from page to page so that the source
+  // does not grow with every page.
+  std::vector<QPDFObjectHandle> pool_;
+  std::size_t pooled_ = 0;
+  std::string data_, packed_;
+};
+
+}  // namespace pagerift::splitter::fonts
