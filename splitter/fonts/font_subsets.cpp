@@ -267,7 +267,9 @@ bool FontSubsets::subset(Program& p, Substitutes& substitutes) {
       for (std::uint32_t c = 0; c < 256; ++c) {
         if (!(*codes)[c]) continue;
         found.clear();
-        for (std::uint32_t high : {0u, 0xF000u, 0xF100u, 0xF200u}) program.lookup_all(high | c, found);
+        using Cmaps = TrueTypeFont::Cmaps;
+        program.lookup(Cmaps::kAll, c, found);
+        for (std::uint32_t high : {0xF000u, 0xF100u, 0xF200u}) program.lookup(Cmaps::kSymbol, high | c, found);
         if (!program.has_cmap()) found.push_back(c);
         std::vector<std::string> names;
         if (!names_for(font, c, nullptr, names)) return false;
@@ -275,10 +277,10 @@ bool FontSubsets::subset(Program& p, Substitutes& substitutes) {
           std::uint32_t u = glyph_unicode(name);
           long named = program.glyph_named(name);
           if (!u && named < 0 && name != ".notdef") return false;  // readers may know it
-          if (u) program.lookup_all(u, found);
+          if (u) program.lookup(Cmaps::kUnicode, u, found);
           if (named >= 0) found.push_back(static_cast<std::uint32_t>(named));
           if (int mac = base_code(BaseEncoding::kMacRoman, name); mac >= 0)
-            program.lookup_all(static_cast<std::uint32_t>(mac), found);
+            program.lookup(Cmaps::kMacRoman, static_cast<std::uint32_t>(mac), found);
         }
         for (std::uint32_t g : found) add(g);
       }

@@ -147,6 +147,7 @@ bool TrueTypeFont::read_cmap() {
   Reader r{font_.substr(cmap->offset, cmap->length)};
   std::uint32_t count = r.u16(2);
   for (std::uint32_t k = 0; k < count && r.ok; ++k) {
+    std::uint32_t platform = r.u16(4 + 8 * k), encoding = r.u16(4 + 8 * k + 2);
     std::uint32_t offset = r.u32(4 + 8 * k + 4);
     if (offset >= cmap->length) return false;
     std::string_view sub = r.s.substr(offset);
@@ -155,7 +156,7 @@ bool TrueTypeFont::read_cmap() {
     bool ok = true;
     cmap_lookup(sub, 0, ok);
     if (!ok) return false;
-    cmaps_.push_back(sub);
+    cmaps_.push_back({platform, encoding, sub});
   }
   return r.ok;
 }
@@ -189,10 +190,16 @@ bool TrueTypeFont::read_post() {
   return r.ok;
 }
 
-void TrueTypeFont::lookup_all(std::uint32_t code, std::vector<std::uint32_t>& glyphs) const {
-  for (auto& sub : cmaps_) {
+void TrueTypeFont::lookup(Cmaps which, std::uint32_t code,
+                          std::vector<std::uint32_t>& glyphs) const {
+  for (auto& cmap : cmaps_) {
+    bool unicode = cmap.platform == 0 || (cmap.platform == 3 && (cmap.encoding == 1 || cmap.encoding == 10));
+    if ((which == Cmaps::kUnicode && !unicode) ||
+        (which == Cmaps::kMacRoman && !(cmap.platform == 1 && cmap.encoding == 0)) ||
+        (which == Cmaps::kSymbol && !(cmap.platform == 3 && cmap.encoding == 0)))
+      continue;
     bool ok = true;
-    if (std::uint32_t g = cmap_lookup(sub, code, ok)) glyphs.push_back(g);
+    if (std::uint32_t g = cmap_lookup(cmap.data, code, ok)) glyphs.push_back(g);
   }
 }
 

@@ -18,8 +18,11 @@ class TrueTypeFont {
 
   std::size_t glyph_count() const { return glyph_count_; }
   bool has_cmap() const { return !cmaps_.empty(); }
-  // Every glyph any of the font's cmap subtables gives `code`.
-  void lookup_all(std::uint32_t code, std::vector<std::uint32_t>& glyphs) const;
+  // Which subtables a look-up goes through: every one (a code as it is), the Unicode ones, the
+  // Macintosh Roman one, the Windows symbol one.
+  enum class Cmaps { kAll, kUnicode, kMacRoman, kSymbol };
+  // Every glyph those of the font's cmap subtables give `code`.
+  void lookup(Cmaps which, std::uint32_t code, std::vector<std::uint32_t>& glyphs) const;
   // The glyph the 'post' table names `name`, or -1.
   long glyph_named(const std::string& name) const;
 
@@ -41,7 +44,11 @@ class TrueTypeFont {
   std::size_t glyph_count_ = 0;
   bool long_loca_ = false;
   const Table *glyf_ = nullptr, *loca_ = nullptr, *head_ = nullptr;
-  std::vector<std::string_view> cmaps_;  // the subtables, each from its format field on
+  struct Cmap {
+    std::uint32_t platform, encoding;
+    std::string_view data;  // from its format field on
+  };
+  std::vector<Cmap> cmaps_;
   std::map<std::string, std::uint32_t> post_names_;
 };
 

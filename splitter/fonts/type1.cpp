@@ -84,17 +84,15 @@ bool binary(Tokens& t, std::size_t& data, std::size_t& size) {
   return true;
 }
 
-// Consumes the words that end an entry ("NP", "|", "noaccess put", "ND", "|-", "def").
-void entry_end(Tokens& t) {
-  static const std::string_view kWords[] = {"NP", "|", "noaccess", "put", "ND", "|-", "def"};
-  while (true) {
-    std::size_t saved = t.at;
-    std::string_view word = t.next();
-    if (std::find(std::begin(kWords), std::end(kWords), word) == std::end(kWords)) {
-      t.at = saved;
-      return;
-    }
-  }
+// Consumes the words that end an entry: a subroutine's "NP" (or "|", "noaccess put", "put"),
+// a glyph's "ND" (or "|-", "noaccess def", "def").
+void entry_end(Tokens& t, bool glyph) {
+  std::size_t saved = t.at;
+  std::string_view word = t.next();
+  if (word == (glyph ? "ND" : "NP") || word == (glyph ? "|-" : "|") || word == (glyph ? "def" : "put"))
+    return;
+  if (word == "noaccess" && t.next() == (glyph ? "def" : "put")) return;
+  t.at = saved;
 }
 
 }  // namespace
@@ -163,7 +161,7 @@ bool Type1Font::read_private() {
       if (!t.integer(index) || index >= count || index != next++ ||
           !binary(t, entry.data, entry.size))
         return false;
-      entry_end(t);
+      entry_end(t, false);
       entry.end = t.at;
       subrs_[static_cast<std::size_t>(index)] = entry;
     }
@@ -183,7 +181,7 @@ bool Type1Font::read_private() {
     Entry entry{t.at, 0, 0, 0, std::string(name.substr(1))};
     t.next();
     if (!binary(t, entry.data, entry.size)) return false;
-    entry_end(t);
+    entry_end(t, true);
     entry.end = t.at;
     glyphs_.push_back(std::move(entry));
   }
