@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Writes splitter/fonts/encoding_tables.inc: the glyph names of the PDF base encodings, the
-Unicode values of the Adobe Glyph List for New Fonts and the standard Macintosh glyph order, from fontTools' copies of Adobe's lists.
+Unicode values of the Adobe Glyph List for New Fonts, the standard Macintosh glyph order and
+CFF's standard strings, from fontTools' copies of Adobe's lists.
 Run again only if the tables need to change; its output is committed.
 
 Where two names are in use for one code (PDF's WinAnsiEncoding puts "space" at 0xA0, where
@@ -9,6 +10,7 @@ import codecs
 from pathlib import Path
 
 from fontTools import agl
+from fontTools.cffLib import cffStandardStrings
 from fontTools.encodings.MacRoman import MacRoman
 from fontTools.encodings.StandardEncoding import StandardEncoding
 from fontTools.ttLib.standardGlyphOrder import standardGlyphOrder
@@ -64,6 +66,11 @@ out.append("")
 out.append("// The standard Macintosh glyph order that a TrueType 'post' table refers to.")
 out.append("const char* const kMacGlyphOrder[258] = {")
 out += ['    "%s",' % n for n in standardGlyphOrder]
+out.append("};")
+out.append("")
+out.append("// The strings every CFF font knows by number (SID) without its own string index.")
+out.append("const char* const kCffStandardStrings[391] = {")
+out += ['    "%s",' % n for n in cffStandardStrings]
 out.append("};")
 Path(__file__).resolve().parents[1].joinpath("splitter/fonts/encoding_tables.inc").write_text(
     "\n".join(out) + "\n")

@@ -78,8 +78,6 @@ std::uint32_t glyph_unicode(std::string_view name) {
   return it != end && it->name == name ? it->unicode : 0;
 }
 
-}  // namespace pagerift::splitter::fonts
-
-namespace pagerift::splitter::fonts {
 const char* mac_glyph_name(unsigned index) { return index < 258 ? kMacGlyphOrder[index] : ""; }
+const char* cff_standard_string(unsigned sid) { return sid < 391 ? kCffStandardStrings[sid] : ""; }
 }  // namespace pagerift::splitter::fonts

@@ -24,9 +24,8 @@ std::uint32_t glyph_unicode(std::string_view name);
 // The code that `encoding` gives a glyph name, or -1.
 int base_code(BaseEncoding encoding, std::string_view name);
 
-}  // namespace pagerift::splitter::fonts
-
-namespace pagerift::splitter::fonts {
 // The name of glyph `index` (below 258) of the standard Macintosh glyph order.
 const char* mac_glyph_name(unsigned index);
+// CFF's standard string `sid` (below 391).
+const char* cff_standard_string(unsigned sid);
 }  // namespace pagerift::splitter::fonts

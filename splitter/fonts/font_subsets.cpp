@@ -1,8 +1,6 @@
 #include "splitter/fonts/font_subsets.h"
 
-#include "splitter/fonts/encodings.h"
-#include "splitter/fonts/truetype.h"
-#include "splitter/fonts/type1.h"
+#include "splitter/fonts/programs.h"
 #include "splitter/write/digest.h"
 
 #include <qpdf/QPDFObjectHandle.hh>
@@ -18,7 +16,7 @@
 namespace pagerift::splitter::fonts {
 
 struct FontSubsets::Program {
-  enum Kind { kType1, kTrueType, kOther } kind = kOther;
+  enum Kind { kType1, kTrueType, kCff, kOther } kind = kOther;
   QPDFObjectHandle stream;
   std::vector<QPDFObjectHandle> fonts;  // the font dictionaries that use it, Type 0 ones at the top
   std::string held;                     // why it stays whole, if it does
@@ -26,85 +24,11 @@ struct FontSubsets::Program {
 
 namespace {
 
-// The dictionary that holds the font descriptor: a Type 0 font's descendant, or the font.
-QPDFObjectHandle described(QPDFObjectHandle font) {
-  if (!font.getKey("/Subtype").isNameAndEquals("/Type0")) return font;
-  QPDFObjectHandle kids = font.getKey("/DescendantFonts");
-  return kids.isArray() && kids.getArrayNItems() == 1 ? kids.getArrayItem(0)
-                                                      : QPDFObjectHandle::newNull();
-}
-
 bool has_tag(const std::string& name) {
   if (name.size() < 8 || name[7] != '+') return false;
   for (std::size_t k = 1; k < 7; ++k)
     if (name[k] < 'A' || name[k] > 'Z') return false;
   return true;
-}
-
-// The names a simple font's encoding may give `code`. The program's own encoding stands in
-// where the font's says nothing (`own`; null for a TrueType font), with StandardEncoding
-// beside it: readers differ on which they take. False for an encoding this does not read.
-bool names_for(QPDFObjectHandle font, unsigned code, const Type1Font* own,
-               std::vector<std::string>& names) {
-  QPDFObjectHandle encoding = font.getKey("/Encoding");
-  BaseEncoding base{};
-  if (encoding.isName()) {
-    if (!base_encoding_named(encoding.getName(), base)) return false;
-    append_base_names(base, code, names);
-    return true;
-  }
-  if (encoding.isDictionary()) {
-    QPDFObjectHandle differences = encoding.getKey("/Differences");
-    if (differences.isArray()) {
-      long at = -1;
-      std::string found;
-      for (auto& item : differences.aitems()) {
-        if (item.isInteger())
-          at = item.getIntValue();
-        else if (item.isName() && at >= 0)
-          if (at++ == static_cast<long>(code)) found = item.getName().substr(1);
-      }
-      if (!found.empty()) {
-        names.push_back(found);
-        return true;
-      }
-    } else if (!differences.isNull()) {
-      return false;
-    }
-    QPDFObjectHandle base_name = encoding.getKey("/BaseEncoding");
-    if (base_name.isName()) {
-      if (!base_encoding_named(base_name.getName(), base)) return false;
-      append_base_names(base, code, names);
-      return true;
-    }
-    if (!base_name.isNull()) return false;
-  } else if (!encoding.isNull()) {
-    return false;
-  }
-  if (own && !own->standard_encoding() && !own->encoding()[code].empty())
-    names.push_back(own->encoding()[code]);
-  append_base_names(BaseEncoding::kStandard, code, names);
-  return true;
-}
-
-// Stream data decoded; false when it cannot be.
-bool decoded(QPDFObjectHandle stream, std::string& out) {
-  try {
-    std::shared_ptr<Buffer> data = stream.getStreamData(qpdf_dl_generalized);
-    out.assign(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
-    return true;
-  } catch (std::bad_alloc&) {
-    throw;
-  } catch (std::exception&) {
-    return false;
-  }
-}
-
-std::size_t length_of(QPDFObjectHandle dict, const char* key) {
-  QPDFObjectHandle value = dict.getKey(key);
-  return value.isInteger() && value.getIntValue() >= 0
-             ? static_cast<std::size_t>(value.getIntValue())
-             : static_cast<std::size_t>(-1);
 }
 
 // Six capital letters from the program's name and what the subset keeps, so that the same
@@ -168,7 +92,13 @@ void FontSubsets::prepare(QPDFObjectHandle page, QPDFObjectHandle acroform,
       Program& p = programs[stream.getObjGen()];
       p.kind = kind;
       p.stream = stream;
-      if (kind == Program::kOther) p.held = "CFF not yet subset";
+      if (kind == Program::kOther) {
+        QPDFObjectHandle subtype = stream.getDict().getKey("/Subtype");
+        if (subtype.isNameAndEquals("/Type1C") || subtype.isNameAndEquals("/CIDFontType0C"))
+          p.kind = Program::kCff;
+        else
+          p.held = "OpenType not yet subset";
+      }
       if (!descriptor.isIndirect() || !described(font).isIndirect()) p.held = "direct font dictionary";
       return &p;
     }
@@ -199,102 +129,21 @@ void FontSubsets::prepare(QPDFObjectHandle page, QPDFObjectHandle acroform,
 }
 
 bool FontSubsets::subset(Program& p, Substitutes& substitutes) {
-  if (!decoded(p.stream, data_)) return false;
-  QPDFObjectHandle dict = p.stream.getDict().shallowCopy();
-  for (const char* key : {"/Filter", "/DecodeParms", "/Length"}) dict.removeKey(key);
-  std::string out, kept_list;
-  std::vector<std::string> kept_names;
-  std::vector<bool> keep_cids;
-  auto shown = [&](QPDFObjectHandle font) -> const std::vector<bool>* {
-    auto it = use_.shown().find(font.getObjGen());
-    return it == use_.shown().end() ? nullptr : &it->second.codes;
-  };
-  if (p.kind == Program::kType1) {
-    Type1Font program;
-    if (!program.parse(data_, length_of(p.stream.getDict(), "/Length1"),
-                       length_of(p.stream.getDict(), "/Length2")))
-      return false;
-    std::set<std::string> names;
-    for (auto& font : p.fonts) {
-      if (font.getKey("/Subtype").isNameAndEquals("/Type0")) return false;
-      if (const std::vector<bool>* codes = shown(font))
-        for (unsigned c = 0; c < 256; ++c) {
-          std::vector<std::string> candidates;
-          if ((*codes)[c] && !names_for(font, c, &program, candidates)) return false;
-          if ((*codes)[c]) names.insert(candidates.begin(), candidates.end());
-        }
-    }
-    std::size_t l1 = 0, l2 = 0, l3 = 0;
-    if (!program.subset(names, out, l1, l2, l3, kept_names)) return false;
-    dict.replaceKey("/Length1", QPDFObjectHandle::newInteger(static_cast<long long>(l1)));
-    dict.replaceKey("/Length2", QPDFObjectHandle::newInteger(static_cast<long long>(l2)));
-    dict.replaceKey("/Length3", QPDFObjectHandle::newInteger(static_cast<long long>(l3)));
-    for (auto& name : kept_names) kept_list += "/" + name;
-  } else {
-    TrueTypeFont program;
-    if (!program.parse(data_)) return false;
-    std::vector<bool> keep(program.glyph_count(), false);
-    auto add = [&](std::uint32_t gid) {
-      if (gid < keep.size()) keep[gid] = true;
-    };
-    std::vector<std::uint32_t> found;
-    for (auto& font : p.fonts) {
-      const std::vector<bool>* codes = shown(font);
-      if (font.getKey("/Subtype").isNameAndEquals("/Type0")) {
-        QPDFObjectHandle cid_font = described(font);
-        if (!cid_font.getKey("/Subtype").isNameAndEquals("/CIDFontType2")) return false;
-        QPDFObjectHandle map = cid_font.getKey("/CIDToGIDMap");
-        std::string table;
-        if (map.isStream()) {
-          if (!decoded(map, table)) return false;
-        } else if (!map.isNull() && !map.isNameAndEquals("/Identity")) {
-          return false;
-        }
-        if (!codes) continue;
-        keep_cids.resize(65536, false);
-        keep_cids[0] = true;
-        for (std::uint32_t cid = 0; cid < 65536; ++cid) {
-          if (!(*codes)[cid]) continue;
-          keep_cids[cid] = true;
-          if (!map.isStream())
-            add(cid);
-          else if (2 * cid + 1 < table.size())
-            add(static_cast<unsigned char>(table[2 * cid]) << 8 | static_cast<unsigned char>(table[2 * cid + 1]));
-        }
-        continue;
-      }
-      if (!codes) continue;
-      for (std::uint32_t c = 0; c < 256; ++c) {
-        if (!(*codes)[c]) continue;
-        found.clear();
-        using Cmaps = TrueTypeFont::Cmaps;
-        program.lookup(Cmaps::kAll, c, found);
-        for (std::uint32_t high : {0xF000u, 0xF100u, 0xF200u}) program.lookup(Cmaps::kSymbol, high | c, found);
-        if (!program.has_cmap()) found.push_back(c);
-        std::vector<std::string> names;
-        if (!names_for(font, c, nullptr, names)) return false;
-        for (auto& name : names) {
-          std::uint32_t u = glyph_unicode(name);
-          long named = program.glyph_named(name);
-          if (!u && named < 0 && name != ".notdef") return false;  // readers may know it
-          if (u) program.lookup(Cmaps::kUnicode, u, found);
-          if (named >= 0) found.push_back(static_cast<std::uint32_t>(named));
-          if (int mac = base_code(BaseEncoding::kMacRoman, name); mac >= 0)
-            program.lookup(Cmaps::kMacRoman, static_cast<std::uint32_t>(mac), found);
-        }
-        for (std::uint32_t g : found) add(g);
-      }
-    }
-    if (!program.subset(keep, out)) return false;
-    dict.replaceKey("/Length1", QPDFObjectHandle::newInteger(static_cast<long long>(out.size())));
-    for (std::size_t g = 0; g < keep.size(); ++g)
-      if (keep[g]) kept_list += std::to_string(g) + " ";
-  }
-  if (out.size() >= data_.size()) {
+  ProgramUse use{p.stream, {}, p.fonts, &use_.shown()};
+  if (!decoded(p.stream, use.data)) return false;
+  ProgramSubset cut;
+  bool ok = p.kind == Program::kType1    ? subset_type1(use, cut)
+            : p.kind == Program::kCff    ? subset_cff(use, cut)
+                                         : subset_truetype(use, cut);
+  if (!ok) return false;
+  if (!cut.dropped) {
     p.held = "every glyph drawn";
     return true;
   }
-  substitutes[p.stream.getObjGen()] = new_stream(out, dict);
+  QPDFObjectHandle dict = p.stream.getDict().shallowCopy();
+  for (const char* key : {"/Filter", "/DecodeParms", "/Length"}) dict.removeKey(key);
+  for (auto& [key, value] : cut.lengths) dict.replaceKey(key, QPDFObjectHandle::newInteger(value));
+  substitutes[p.stream.getObjGen()] = new_stream(cut.data, dict);
   // The descriptors, and the names, that say what the program now holds.
   std::set<QPDFObjGen> done;
   for (auto& font : p.fonts) {
@@ -303,19 +152,19 @@ bool FontSubsets::subset(Program& p, Substitutes& substitutes) {
     if (!done.insert(descriptor.getObjGen()).second) continue;
     QPDFObjectHandle copy = descriptor.shallowCopy();
     std::string name = copy.getKey("/FontName").isName() ? copy.getKey("/FontName").getName() : "";
-    std::string tag = has_tag(name) || name.empty() ? "" : tag_for(name, kept_list);
+    std::string tag = has_tag(name) || name.empty() ? "" : tag_for(name, cut.glyphs);
     if (!tag.empty()) copy.replaceKey("/FontName", QPDFObjectHandle::newName("/" + tag + name.substr(1)));
-    if (copy.hasKey("/CharSet") && p.kind == Program::kType1) {
+    if (copy.hasKey("/CharSet") && !cut.names.empty()) {
       std::string charset;
-      for (auto& glyph : kept_names)
+      for (auto& glyph : cut.names)
         if (glyph != ".notdef") charset += "/" + glyph;
       copy.replaceKey("/CharSet", QPDFObjectHandle::newString(charset));
     }
-    if (QPDFObjectHandle cid_set = copy.getKey("/CIDSet"); cid_set.isStream() && !keep_cids.empty()) {
+    if (QPDFObjectHandle cid_set = copy.getKey("/CIDSet"); cid_set.isStream() && !cut.cids.empty()) {
       std::string bits;
-      for (std::size_t cid = 0; cid < keep_cids.size(); ++cid) {
+      for (std::size_t cid = 0; cid < cut.cids.size(); ++cid) {
         if (cid % 8 == 0) bits += '\0';
-        if (keep_cids[cid]) bits.back() = static_cast<char>(bits.back() | (0x80 >> (cid % 8)));
+        if (cut.cids[cid]) bits.back() = static_cast<char>(bits.back() | (0x80 >> (cid % 8)));
       }
       while (bits.size() > 1 && bits.back() == '\0') bits.pop_back();
       substitutes[cid_set.getObjGen()] = new_stream(bits, QPDFObjectHandle::newDictionary());

@@ -7,7 +7,9 @@ implementation of its own, so that the tests do not check the subsetter against 
   font_fixtures.py type1-glyphs F   the glyph names of a Type 1 program, and its subroutine count
   font_fixtures.py ttf-glyphs F     the glyphs with outlines of a TrueType program, after checking
                                     every table checksum and head.checkSumAdjustment
-  font_fixtures.py cff OUT          the bare CFF program of an OpenType font"""
+  font_fixtures.py cff OUT          the bare CFF program of an OpenType font
+  font_fixtures.py cff-glyphs F     the glyphs of a bare CFF program that draw anything (more than
+                                    a bare endchar)"""
 import struct
 import sys
 from io import BytesIO
@@ -74,4 +76,13 @@ def cff(out):
     open(out, "wb").write(TTFont(OTF).reader["CFF "])
 
 
-{"type1": type1, "type1-glyphs": type1_glyphs, "ttf-glyphs": ttf_glyphs, "cff": cff}[sys.argv[1]](sys.argv[2])
+def cff_glyphs(path):
+    from fontTools.cffLib import CFFFontSet
+    fonts = CFFFontSet()
+    fonts.decompile(BytesIO(open(path, "rb").read()), None)
+    top = fonts[fonts.fontNames[0]]
+    strings = top.CharStrings
+    print(" ".join(sorted(name for name in top.charset if strings.getItemAndSelector(name)[0].bytecode != b"\x0e")))
+
+
+{"type1": type1, "type1-glyphs": type1_glyphs, "ttf-glyphs": ttf_glyphs, "cff": cff, "cff-glyphs": cff_glyphs}[sys.argv[1]](sys.argv[2])

@@ -1,0 +1,46 @@
+// Which glyphs of a font program the codes shown need, and the program cut down to them, for
+// each kind of program that is subset.
+#pragma once
+
+#include "splitter/fonts/glyph_use.h"
+
+#include <qpdf/QPDFObjectHandle.hh>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace pagerift::splitter::fonts {
+
+using ShownCodes = std::map<QPDFObjGen, FontCodes>;
+
+// One program and the font dictionaries on the page that use it (Type 0 ones at the top).
+struct ProgramUse {
+  QPDFObjectHandle stream;
+  std::string data;  // decoded
+  std::vector<QPDFObjectHandle> fonts;
+  const ShownCodes* shown = nullptr;
+};
+
+// What a program is cut down to.
+struct ProgramSubset {
+  std::string data;
+  std::vector<std::pair<std::string, long long>> lengths;  // /Length1 and the like
+  std::vector<std::string> names;  // the glyph names kept, where the program names them
+  std::vector<bool> cids;          // the CIDs kept, in a CID font
+  std::string glyphs;              // what was kept, for the subset tag
+  bool dropped = false;            // whether any glyph was left out
+};
+
+// Each false when the program, or the way the fonts use it, cannot be read with certainty.
+bool subset_type1(const ProgramUse& use, ProgramSubset& out);
+bool subset_truetype(const ProgramUse& use, ProgramSubset& out);
+bool subset_cff(const ProgramUse& use, ProgramSubset& out);
+
+// The dictionary that holds the font descriptor: a Type 0 font's descendant, or the font.
+QPDFObjectHandle described(QPDFObjectHandle font);
+
+// Stream data decoded; false when it cannot be.
+bool decoded(QPDFObjectHandle stream, std::string& out);
+
+}  // namespace pagerift::splitter::fonts
