@@ -22,7 +22,8 @@ std::uint32_t get(std::string_view s, std::size_t at, std::size_t bytes, bool& o
 
 // One operator of a DICT with its operands; reals are read only to be skipped.
 struct DictReader {
-  DictReader(std::string_view data, std::size_t from, std::size_t to) : s(data), at(from), end(to) {}
+  DictReader(std::string_view data, std::size_t from, std::size_t to)
+      : s(data), at(from), end(to) {}
   std::string_view s;
   std::size_t at = 0, end = 0;
   bool ok = true;
@@ -258,16 +259,21 @@ bool CffFont::run(std::string_view code, std::vector<double>& stack, std::size_t
       continue;
     }
     switch (v) {
-      case 1: case 3: case 18: case 23:  // the stem hints
+      case 1:
+      case 3:
+      case 18:
+      case 23:  // the stem hints
         stems += stack.size() / 2;
         stack.clear();
         break;
-      case 19: case 20:  // hintmask, cntrmask: an implicit vstem, then the mask's bytes
+      case 19:
+      case 20:  // hintmask, cntrmask: an implicit vstem, then the mask's bytes
         stems += stack.size() / 2;
         stack.clear();
         i += (stems + 7) / 8;
         break;
-      case 10: case 29: {  // callsubr, callgsubr
+      case 10:
+      case 29: {  // callsubr, callgsubr
         const Index& subrs = v == 10 ? local_subrs_ : global_subrs_;
         if (stack.empty() || depth >= kMaxSubrDepth) return false;
         double at = stack.back() + static_cast<double>(bias(subrs.items.size()));
@@ -281,7 +287,7 @@ bool CffFont::run(std::string_view code, std::vector<double>& stack, std::size_t
         break;
       }
       case 11: return true;  // return
-      case 14: {  // endchar; with four arguments more, an accented character
+      case 14: {             // endchar; with four arguments more, an accented character
         if (stack.size() >= 4) {
           for (double c : {stack[stack.size() - 2], stack[stack.size() - 1]}) {
             std::vector<std::string> names;
@@ -309,7 +315,7 @@ bool CffFont::run(std::string_view code, std::vector<double>& stack, std::size_t
   return true;
 }
 
-bool CffFont::subset(std::vector<bool>& keep, std::string& out) const {
+bool CffFont::subset(std::vector<bool>& keep, std::string& out, std::size_t& freed) const {
   keep.resize(charstrings_.size(), false);
   keep[0] = true;
   if (!cid_keyed_) {
@@ -352,6 +358,7 @@ bool CffFont::subset(std::vector<bool>& keep, std::string& out) const {
   index += offsets;
   index += data;
   if (index.size() > old.end - old.start) return false;
+  freed = old.end - old.start - index.size();
   out.assign(cff_);
   out.replace(old.start, index.size(), index);
   std::fill(out.begin() + static_cast<long>(old.start + index.size()),

@@ -29,9 +29,9 @@ class CffFont {
   const std::string& glyph_name(std::size_t gid) const { return names_[gid]; }
 
   // Adds to `keep` glyph 0 and the parts of accented characters (endchar with four arguments)
-  // of the glyphs kept, and writes the font with only those charstrings. False when a
-  // charstring cannot be followed with certainty.
-  bool subset(std::vector<bool>& keep, std::string& out) const;
+  // of the glyphs kept, and writes the font with only those charstrings; `freed` gets the bytes
+  // that became zeros. False when a charstring cannot be followed with certainty.
+  bool subset(std::vector<bool>& keep, std::string& out, std::size_t& freed) const;
 
  private:
   struct Range {

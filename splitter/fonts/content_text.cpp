@@ -112,7 +112,8 @@ bool read_content(std::string_view s, ContentReader& reader) {
       if (!(c == '(' ? literal(s, i, str) : hex_string(s, i, str))) return false;
       bool keep = open.empty() || open == "[";
       if (keep) strings.push_back(std::move(str));
-      if (open.empty()) operands.push_back({Operand::kString, {}, strings.size() - 1, strings.size()});
+      if (open.empty())
+        operands.push_back({Operand::kString, {}, strings.size() - 1, strings.size()});
     } else if (c == '<') {
       i += 2;
       if (open.size() >= 64) return false;

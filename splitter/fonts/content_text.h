@@ -11,7 +11,7 @@ namespace pagerift::splitter::fonts {
 // One operand of an operator, as far as the font code needs to know it.
 struct Operand {
   enum Kind { kNumber, kName, kString, kArray, kOther } kind = kOther;
-  std::string_view text;  // a name with its slash, or a number
+  std::string_view text;            // a name with its slash, or a number
   std::size_t first = 0, last = 0;  // kString: one string, kArray: its strings, in `strings`
 };
 

@@ -36,7 +36,8 @@ bool has_tag(const std::string& name) {
 std::string tag_for(const std::string& name, const std::string& kept) {
   std::string digest = Md5().add(name).add(kept).finish();
   std::string tag;
-  for (std::size_t k = 0; k < 6; ++k) tag += static_cast<char>('A' + static_cast<unsigned char>(digest[k]) % 26);
+  for (std::size_t k = 0; k < 6; ++k)
+    tag += static_cast<char>('A' + static_cast<unsigned char>(digest[k]) % 26);
   return tag + "+";
 }
 
@@ -51,20 +52,58 @@ FontSubsets::~FontSubsets() {
   }
 }
 
-QPDFObjectHandle FontSubsets::new_stream(const std::string& data, QPDFObjectHandle dict) {
+// One zlib stream for every program of the run: setting one up costs more than compressing a
+// small font.
+struct FontSubsets::Deflater {
+  // What the page file carries is compressed at zlib's fastest setting: most of a Type 1 program
+  // is encrypted and hardly compresses at any setting (Huffman codes alone lose its cleartext
+  // part's repeats, 5% of a LaTeX document's page files), and the dropped charstrings of a CFF
+  // subset are zeros, which any setting takes away.
+  Deflater() {
+    if (deflateInit(&z, 1) != Z_OK) throw std::bad_alloc();
+  }
+  ~Deflater() { deflateEnd(&z); }
+  Deflater(const Deflater&) = delete;
+  Deflater& operator=(const Deflater&) = delete;
+  void run(const std::string& in, std::string& out) {
+    if (in.size() > (1u << 30)) throw std::length_error("a font program too large to compress");
+    deflateReset(&z);
+    out.resize(deflateBound(&z, static_cast<uLong>(in.size())));
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+    z.avail_in = static_cast<uInt>(in.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("compression failed");
+    out.resize(z.total_out);
+  }
+  z_stream z{};
+};
+
+// What the decoded programs, and the last subset of each, may hold: the fonts of a typical
+// document fit many times over, and the peak memory of a large one grows by no more.
+constexpr std::size_t kDecodedBudget = 2u << 20, kPackedBudget = 1u << 20;
+
+FontSubsets::FontSubsets(QPDF& pdf) : pdf_(pdf), deflater_(std::make_unique<Deflater>()) {}
+
+bool FontSubsets::program_data(QPDFObjectHandle stream, std::string_view& data) {
+  if (auto it = decoded_.find(stream.getObjGen()); it != decoded_.end()) {
+    data = it->second;
+    return true;
+  }
+  if (!decoded(stream, data_)) return false;
+  data = data_;
+  if (data_.size() <= kDecodedBudget - decoded_bytes_) {
+    decoded_bytes_ += data_.size();
+    data = decoded_[stream.getObjGen()] = data_;
+  }
+  return true;
+}
+
+QPDFObjectHandle FontSubsets::packed_stream(const std::string& packed, QPDFObjectHandle dict) {
   if (pooled_ == pool_.size()) pool_.push_back(QPDFObjectHandle::newStream(&pdf_));
   QPDFObjectHandle stream = pool_[pooled_++];
-  // What the page file carries is compressed here, at zlib's fastest setting: most of a Type 1
-  // program is encrypted and hardly compresses at any setting.
-  uLongf size = compressBound(static_cast<uLong>(data.size()));
-  packed_.resize(size);
-  if (compress2(reinterpret_cast<Bytef*>(packed_.data()), &size,
-                reinterpret_cast<const Bytef*>(data.data()), static_cast<uLong>(data.size()),
-                1) != Z_OK)
-    throw std::runtime_error("compression failed");
-  packed_.resize(size);
   stream.replaceDict(dict);
-  stream.replaceStreamData(packed_, QPDFObjectHandle::newName("/FlateDecode"),
+  stream.replaceStreamData(packed, QPDFObjectHandle::newName("/FlateDecode"),
                            QPDFObjectHandle::newNull());
   return stream;
 }
@@ -84,7 +123,8 @@ void FontSubsets::prepare(QPDFObjectHandle page, QPDFObjectHandle acroform,
     QPDFObjectHandle descriptor = described(font).getKey("/FontDescriptor");
     if (!descriptor.isDictionary()) return nullptr;
     static const std::pair<const char*, Program::Kind> kFiles[] = {
-        {"/FontFile", Program::kType1}, {"/FontFile2", Program::kTrueType},
+        {"/FontFile", Program::kType1},
+        {"/FontFile2", Program::kTrueType},
         {"/FontFile3", Program::kOther}};
     for (auto [key, kind] : kFiles) {
       QPDFObjectHandle stream = descriptor.getKey(key);
@@ -99,7 +139,8 @@ void FontSubsets::prepare(QPDFObjectHandle page, QPDFObjectHandle acroform,
         else
           p.held = "OpenType not yet subset";
       }
-      if (!descriptor.isIndirect() || !described(font).isIndirect()) p.held = "direct font dictionary";
+      if (!descriptor.isIndirect() || !described(font).isIndirect())
+        p.held = "direct font dictionary";
       return &p;
     }
     return nullptr;
@@ -129,21 +170,34 @@ void FontSubsets::prepare(QPDFObjectHandle page, QPDFObjectHandle acroform,
 }
 
 bool FontSubsets::subset(Program& p, Substitutes& substitutes) {
-  ProgramUse use{p.stream, {}, p.fonts, &use_.shown()};
-  if (!decoded(p.stream, use.data)) return false;
+  ProgramUse use{p.stream, {}, p.fonts, &use_.shown(), &encodings_};
+  if (!program_data(p.stream, use.data)) return false;
   ProgramSubset cut;
-  bool ok = p.kind == Program::kType1    ? subset_type1(use, cut)
-            : p.kind == Program::kCff    ? subset_cff(use, cut)
-                                         : subset_truetype(use, cut);
+  bool ok = p.kind == Program::kType1 ? subset_type1(use, cut)
+            : p.kind == Program::kCff ? subset_cff(use, cut)
+                                      : subset_truetype(use, cut);
   if (!ok) return false;
-  if (!cut.dropped) {
-    p.held = "every glyph drawn";
+  // A subset costs its compression on every page; it is written where it leaves out a good part.
+  if (cut.saved == 0 || cut.saved < use.data.size() / 10) {
+    p.held = cut.saved == 0 ? "every glyph drawn" : "little to gain";
     return true;
   }
   QPDFObjectHandle dict = p.stream.getDict().shallowCopy();
   for (const char* key : {"/Filter", "/DecodeParms", "/Length"}) dict.removeKey(key);
   for (auto& [key, value] : cut.lengths) dict.replaceKey(key, QPDFObjectHandle::newInteger(value));
-  substitutes[p.stream.getObjGen()] = new_stream(cut.data, dict);
+  // A font that the pages draw alike (a running head's, say) is compressed once for all of them.
+  Packed& last = packed_by_program_[p.stream.getObjGen()];
+  if (last.glyphs != cut.glyphs) {
+    deflater_->run(cut.data, packed_);
+    packed_bytes_ -= last.data.size();
+    last = {};
+    if (packed_.size() <= kPackedBudget - packed_bytes_) {
+      last = {cut.glyphs, packed_};
+      packed_bytes_ += packed_.size();
+    }
+  }
+  substitutes[p.stream.getObjGen()] =
+      packed_stream(last.glyphs == cut.glyphs ? last.data : packed_, dict);
   // The descriptors, and the names, that say what the program now holds.
   std::set<QPDFObjGen> done;
   for (auto& font : p.fonts) {
@@ -153,21 +207,24 @@ bool FontSubsets::subset(Program& p, Substitutes& substitutes) {
     QPDFObjectHandle copy = descriptor.shallowCopy();
     std::string name = copy.getKey("/FontName").isName() ? copy.getKey("/FontName").getName() : "";
     std::string tag = has_tag(name) || name.empty() ? "" : tag_for(name, cut.glyphs);
-    if (!tag.empty()) copy.replaceKey("/FontName", QPDFObjectHandle::newName("/" + tag + name.substr(1)));
+    if (!tag.empty())
+      copy.replaceKey("/FontName", QPDFObjectHandle::newName("/" + tag + name.substr(1)));
     if (copy.hasKey("/CharSet") && !cut.names.empty()) {
       std::string charset;
       for (auto& glyph : cut.names)
         if (glyph != ".notdef") charset += "/" + glyph;
       copy.replaceKey("/CharSet", QPDFObjectHandle::newString(charset));
     }
-    if (QPDFObjectHandle cid_set = copy.getKey("/CIDSet"); cid_set.isStream() && !cut.cids.empty()) {
+    if (QPDFObjectHandle cid_set = copy.getKey("/CIDSet");
+        cid_set.isStream() && !cut.cids.empty()) {
       std::string bits;
       for (std::size_t cid = 0; cid < cut.cids.size(); ++cid) {
         if (cid % 8 == 0) bits += '\0';
         if (cut.cids[cid]) bits.back() = static_cast<char>(bits.back() | (0x80 >> (cid % 8)));
       }
       while (bits.size() > 1 && bits.back() == '\0') bits.pop_back();
-      substitutes[cid_set.getObjGen()] = new_stream(bits, QPDFObjectHandle::newDictionary());
+      deflater_->run(bits, packed_);
+      substitutes[cid_set.getObjGen()] = packed_stream(packed_, QPDFObjectHandle::newDictionary());
     }
     substitutes[descriptor.getObjGen()] = copy;
     if (tag.empty()) continue;
@@ -178,7 +235,8 @@ bool FontSubsets::subset(Program& p, Substitutes& substitutes) {
         QPDFObjectHandle base = dict.getKey("/BaseFont");
         if (!base.isName() || has_tag(base.getName())) continue;
         QPDFObjectHandle renamed = dict.shallowCopy();
-        renamed.replaceKey("/BaseFont", QPDFObjectHandle::newName("/" + tag + base.getName().substr(1)));
+        renamed.replaceKey("/BaseFont",
+                           QPDFObjectHandle::newName("/" + tag + base.getName().substr(1)));
         substitutes[dict.getObjGen()] = renamed;
       }
     }

@@ -2,13 +2,16 @@
 #pragma once
 
 #include "splitter/fonts/glyph_use.h"
+#include "splitter/fonts/programs.h"
 #include "splitter/write/page_serializer.h"
 
 #include <qpdf/QPDF.hh>
 
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pagerift::splitter::fonts {
@@ -19,7 +22,7 @@ namespace pagerift::splitter::fonts {
 // Everything else stays whole, counted by reason.
 class FontSubsets {
  public:
-  explicit FontSubsets(QPDF& pdf) : pdf_(pdf) {}
+  explicit FontSubsets(QPDF& pdf);
   // With PAGERIFT_FONT_COUNTS naming a file, appends the counts to it (for the benchmarks).
   ~FontSubsets();
   FontSubsets(const FontSubsets&) = delete;
@@ -36,7 +39,11 @@ class FontSubsets {
 
  private:
   bool subset(Program& program, Substitutes& substitutes);
-  QPDFObjectHandle new_stream(const std::string& data, QPDFObjectHandle dict);
+  // A stream of the pool with `packed` (compressed) as its data.
+  QPDFObjectHandle packed_stream(const std::string& packed, QPDFObjectHandle dict);
+  // The program's data decoded, from the cache where it is kept; false when it cannot be read.
+  bool program_data(QPDFObjectHandle stream, std::string_view& data);
+  struct Deflater;
 
   QPDF& pdf_;
   GlyphUse use_;
@@ -45,7 +52,17 @@ class FontSubsets {
   // does not grow with every page.
   std::vector<QPDFObjectHandle> pool_;
   std::size_t pooled_ = 0;
+  // Programs that more than one page carries are decoded once, within a budget.
+  std::map<QPDFObjGen, std::string> decoded_;
+  std::size_t decoded_bytes_ = 0;
+  struct Packed {
+    std::string glyphs, data;
+  };
+  std::map<QPDFObjGen, Packed> packed_by_program_;
+  std::size_t packed_bytes_ = 0;
+  std::map<QPDFObjGen, CodeNames> encodings_;
   std::string data_, packed_;
+  std::unique_ptr<Deflater> deflater_;
 };
 
 }  // namespace pagerift::splitter::fonts

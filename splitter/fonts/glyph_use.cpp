@@ -23,7 +23,8 @@ class DefaultAppearance : public ContentReader {
   explicit DefaultAppearance(std::set<std::string>& names) : names_(names) {}
   bool op(std::string_view name, const std::vector<Operand>& operands,
           const std::vector<ShownString>&) override {
-    if (name == "Tf" && operands.size() >= 2 && operands[operands.size() - 2].kind == Operand::kName)
+    if (name == "Tf" && operands.size() >= 2 &&
+        operands[operands.size() - 2].kind == Operand::kName)
       names_.emplace(operands[operands.size() - 2].text);
     return true;
   }
@@ -171,7 +172,8 @@ bool GlyphUse::show(QPDFObjectHandle font, const std::string& bytes, bool uncert
   if (two_bytes != (shown.codes.size() == 65536)) return false;
   auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
   if (two_bytes) {
-    for (std::size_t k = 0; k + 1 < bytes.size(); k += 2) shown.codes[byte(k) << 8 | byte(k + 1)] = true;
+    for (std::size_t k = 0; k + 1 < bytes.size(); k += 2)
+      shown.codes[byte(k) << 8 | byte(k + 1)] = true;
   } else {
     for (std::size_t k = 0; k < bytes.size(); ++k) shown.codes[byte(k)] = true;
     // A raw line end is a line feed to some readers and itself to others.

@@ -34,8 +34,7 @@ class GlyphUse {
   const std::map<QPDFObjGen, FontCodes>& shown() const { return shown_; }
 
  private:
-  bool draw(QPDFObjectHandle stream, QPDFObjectHandle resources, QPDFObjectHandle font,
-            int depth);
+  bool draw(QPDFObjectHandle stream, QPDFObjectHandle resources, QPDFObjectHandle font, int depth);
   bool read(const std::string& content, QPDFObjectHandle resources, QPDFObjectHandle font,
             int depth);
   void meet(QPDFObjectHandle resources);

@@ -5,39 +5,41 @@
 #include "splitter/fonts/truetype.h"
 #include "splitter/fonts/type1.h"
 
+#include <algorithm>
 #include <new>
 #include <set>
 
 namespace pagerift::splitter::fonts {
 namespace {
 
-// The names a simple font's encoding may give `code`. The program's own encoding stands in
+// The names a simple font's encoding may give each code. The program's own encoding stands in
 // where the font's says nothing (`own`, names by code; null for a TrueType font), with
 // StandardEncoding beside it: readers differ on which they take. False for an encoding this
 // does not read.
-bool names_for(QPDFObjectHandle font, unsigned code, const std::vector<std::string>* own,
-               std::vector<std::string>& names) {
+bool encoding_names(QPDFObjectHandle font, const std::vector<std::string>* own, CodeNames& names) {
+  names.assign(256, {});
   QPDFObjectHandle encoding = font.getKey("/Encoding");
   BaseEncoding base{};
   if (encoding.isName()) {
     if (!base_encoding_named(encoding.getName(), base)) return false;
-    append_base_names(base, code, names);
+    for (unsigned code = 0; code < 256; ++code) append_base_names(base, code, names[code]);
     return true;
   }
+  std::vector<bool> differs(256, false);
   if (encoding.isDictionary()) {
     QPDFObjectHandle differences = encoding.getKey("/Differences");
     if (differences.isArray()) {
       long at = -1;
-      std::string found;
       for (auto& item : differences.aitems()) {
-        if (item.isInteger())
+        if (item.isInteger()) {
           at = item.getIntValue();
-        else if (item.isName() && at >= 0)
-          if (at++ == static_cast<long>(code)) found = item.getName().substr(1);
-      }
-      if (!found.empty()) {
-        names.push_back(found);
-        return true;
+        } else if (item.isName() && at >= 0 && at < 256) {
+          auto code = static_cast<std::size_t>(at++);
+          names[code] = {item.getName().substr(1)};
+          differs[code] = true;
+        } else if (item.isName()) {
+          ++at;
+        }
       }
     } else if (!differences.isNull()) {
       return false;
@@ -45,16 +47,32 @@ bool names_for(QPDFObjectHandle font, unsigned code, const std::vector<std::stri
     QPDFObjectHandle base_name = encoding.getKey("/BaseEncoding");
     if (base_name.isName()) {
       if (!base_encoding_named(base_name.getName(), base)) return false;
-      append_base_names(base, code, names);
+      for (unsigned code = 0; code < 256; ++code)
+        if (!differs[code]) append_base_names(base, code, names[code]);
       return true;
     }
     if (!base_name.isNull()) return false;
   } else if (!encoding.isNull()) {
     return false;
   }
-  if (own && code < own->size() && !(*own)[code].empty()) names.push_back((*own)[code]);
-  append_base_names(BaseEncoding::kStandard, code, names);
+  for (unsigned code = 0; code < 256; ++code) {
+    if (differs[code]) continue;
+    if (own && code < own->size() && !(*own)[code].empty()) names[code].push_back((*own)[code]);
+    append_base_names(BaseEncoding::kStandard, code, names[code]);
+  }
   return true;
+}
+
+// The same, read once for each font dictionary of the run.
+const CodeNames* encoding_of(const ProgramUse& use, QPDFObjectHandle font,
+                             const std::vector<std::string>* own) {
+  auto it = use.encodings->find(font.getObjGen());
+  if (it == use.encodings->end()) {
+    CodeNames names;
+    if (!encoding_names(font, own, names)) names.clear();
+    it = use.encodings->emplace(font.getObjGen(), std::move(names)).first;
+  }
+  return it->second.empty() ? nullptr : &it->second;
 }
 
 std::size_t length_of(QPDFObjectHandle dict, const char* key) {
@@ -78,12 +96,10 @@ bool names_drawn(const ProgramUse& use, const std::vector<std::string>* own,
     if (is_type0(font)) return false;
     const std::vector<bool>* codes = shown(use, font);
     if (!codes) continue;
-    for (unsigned c = 0; c < 256; ++c) {
-      std::vector<std::string> candidates;
-      if (!(*codes)[c]) continue;
-      if (!names_for(font, c, own, candidates)) return false;
-      names.insert(candidates.begin(), candidates.end());
-    }
+    const CodeNames* by_code = encoding_of(use, font, own);
+    if (!by_code) return false;
+    for (unsigned c = 0; c < 256; ++c)
+      if ((*codes)[c]) names.insert((*by_code)[c].begin(), (*by_code)[c].end());
   }
   return true;
 }
@@ -137,7 +153,7 @@ bool subset_type1(const ProgramUse& use, ProgramSubset& out) {
                  {"/Length2", static_cast<long long>(l2)},
                  {"/Length3", static_cast<long long>(l3)}};
   for (auto& name : out.names) out.glyphs += "/" + name;
-  out.dropped = out.data.size() < use.data.size();
+  out.saved = use.data.size() - std::min(use.data.size(), out.data.size());
   return true;
 }
 
@@ -154,7 +170,8 @@ bool subset_truetype(const ProgramUse& use, ProgramSubset& out) {
     if (is_type0(font)) {
       QPDFObjectHandle map = described(font).getKey("/CIDToGIDMap");
       std::string table;
-      if (map.isStream() ? !decoded(map, table) : !map.isNull() && !map.isNameAndEquals("/Identity"))
+      if (map.isStream() ? !decoded(map, table)
+                         : !map.isNull() && !map.isNameAndEquals("/Identity"))
         return false;
       if (!cids_drawn(use, font, "/CIDFontType2", out.cids)) return false;
       for (std::uint32_t cid = 0; cid < 65536; ++cid) {
@@ -169,6 +186,8 @@ bool subset_truetype(const ProgramUse& use, ProgramSubset& out) {
     }
     const std::vector<bool>* codes = shown(use, font);
     if (!codes) continue;
+    const CodeNames* by_code = encoding_of(use, font, nullptr);
+    if (!by_code) return false;
     // Every glyph a reader may take for the code: through the code itself (and the symbol
     // cmap's F0xx), through the encoding's glyph names to Unicode or Mac Roman codes, and
     // through the names of the 'post' table.
@@ -176,11 +195,10 @@ bool subset_truetype(const ProgramUse& use, ProgramSubset& out) {
       if (!(*codes)[c]) continue;
       found.clear();
       program.lookup(Cmaps::kAll, c, found);
-      for (std::uint32_t high : {0xF000u, 0xF100u, 0xF200u}) program.lookup(Cmaps::kSymbol, high | c, found);
+      for (std::uint32_t high : {0xF000u, 0xF100u, 0xF200u})
+        program.lookup(Cmaps::kSymbol, high | c, found);
       if (!program.has_cmap()) found.push_back(c);
-      std::vector<std::string> names;
-      if (!names_for(font, c, nullptr, names)) return false;
-      for (auto& name : names) {
+      for (auto& name : (*by_code)[c]) {
         std::uint32_t u = glyph_unicode(name);
         long named = program.glyph_named(name);
         if (!u && named < 0 && name != ".notdef") return false;  // readers may know it
@@ -196,7 +214,7 @@ bool subset_truetype(const ProgramUse& use, ProgramSubset& out) {
   out.lengths = {{"/Length1", static_cast<long long>(out.data.size())}};
   for (std::size_t g = 0; g < keep.size(); ++g)
     if (keep[g]) out.glyphs += std::to_string(g) + " ";
-  out.dropped = out.data.size() < use.data.size();
+  out.saved = use.data.size() - std::min(use.data.size(), out.data.size());
   return true;
 }
 
@@ -211,7 +229,8 @@ bool subset_cff(const ProgramUse& use, ProgramSubset& out) {
         if (!out.cids[cid]) continue;
         // A CFF font that is not CID-keyed is drawn by glyph id.
         long g = program.cid_keyed() ? program.glyph_of_cid(cid) : static_cast<long>(cid);
-        if (g >= 0 && static_cast<std::size_t>(g) < keep.size()) keep[static_cast<std::size_t>(g)] = true;
+        if (g >= 0 && static_cast<std::size_t>(g) < keep.size())
+          keep[static_cast<std::size_t>(g)] = true;
       }
     }
   } else {
@@ -220,9 +239,8 @@ bool subset_cff(const ProgramUse& use, ProgramSubset& out) {
     for (auto& name : names)
       if (long g = program.glyph_named(name); g >= 0) keep[static_cast<std::size_t>(g)] = true;
   }
-  if (!program.subset(keep, out.data)) return false;
+  if (!program.subset(keep, out.data, out.saved)) return false;
   for (std::size_t g = 0; g < keep.size(); ++g) {
-    out.dropped = out.dropped || !keep[g];
     if (!keep[g]) continue;
     out.glyphs += std::to_string(g) + " ";
     if (!program.cid_keyed()) out.names.push_back(program.glyph_name(g));

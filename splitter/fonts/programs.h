@@ -8,18 +8,22 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pagerift::splitter::fonts {
 
 using ShownCodes = std::map<QPDFObjGen, FontCodes>;
+// The glyph names a simple font's encoding may give each code.
+using CodeNames = std::vector<std::vector<std::string>>;
 
 // One program and the font dictionaries on the page that use it (Type 0 ones at the top).
 struct ProgramUse {
   QPDFObjectHandle stream;
-  std::string data;  // decoded
+  std::string_view data;  // decoded
   std::vector<QPDFObjectHandle> fonts;
   const ShownCodes* shown = nullptr;
+  std::map<QPDFObjGen, CodeNames>* encodings = nullptr;  // kept from page to page
 };
 
 // What a program is cut down to.
@@ -29,7 +33,7 @@ struct ProgramSubset {
   std::vector<std::string> names;  // the glyph names kept, where the program names them
   std::vector<bool> cids;          // the CIDs kept, in a CID font
   std::string glyphs;              // what was kept, for the subset tag
-  bool dropped = false;            // whether any glyph was left out
+  std::size_t saved = 0;           // bytes of the program no longer drawn
 };
 
 // Each false when the program, or the way the fonts use it, cannot be read with certainty.

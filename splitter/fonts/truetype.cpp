@@ -27,7 +27,8 @@ struct Reader {
       return 0;
     }
     std::uint32_t v = 0;
-    for (int k = 0; k < bytes; ++k) v = v << 8 | static_cast<unsigned char>(s[at + static_cast<std::size_t>(k)]);
+    for (int k = 0; k < bytes; ++k)
+      v = v << 8 | static_cast<unsigned char>(s[at + static_cast<std::size_t>(k)]);
     return v;
   }
   std::uint32_t u16(std::size_t at) { return u(at, 2); }
@@ -43,7 +44,8 @@ void put32(std::string& out, std::uint32_t v) {
   put16(out, v & 0xffff);
 }
 void set32(std::string& out, std::size_t at, std::uint32_t v) {
-  for (int k = 0; k < 4; ++k) out[at + static_cast<std::size_t>(k)] = static_cast<char>(v >> (24 - 8 * k) & 0xff);
+  for (int k = 0; k < 4; ++k)
+    out[at + static_cast<std::size_t>(k)] = static_cast<char>(v >> (24 - 8 * k) & 0xff);
 }
 
 std::uint32_t checksum(std::string_view data) {
@@ -130,7 +132,8 @@ bool TrueTypeFont::parse(std::string_view program) {
   if (!glyf_ || !loca_ || !head_ || !maxp || head_->length < 54 || maxp->length < 6) return false;
   long_loca_ = r.u16(head_->offset + 50) != 0;
   glyph_count_ = r.u16(maxp->offset + 4);
-  if (glyph_count_ == 0 || (glyph_count_ + 1) * (long_loca_ ? 4u : 2u) > loca_->length) return false;
+  if (glyph_count_ == 0 || (glyph_count_ + 1) * (long_loca_ ? 4u : 2u) > loca_->length)
+    return false;
   for (std::size_t g = 0; g < glyph_count_; ++g)
     if (glyph_offset(g) > glyph_offset(g + 1) || glyph_offset(g + 1) > glyf_->length) return false;
   return read_cmap() && read_post();
@@ -167,7 +170,8 @@ bool TrueTypeFont::read_post() {
   Reader r{font_.substr(post->offset, post->length)};
   std::uint32_t version = r.u32(0);
   if (version == 0x00010000) {
-    for (unsigned g = 0; g < 258 && g < glyph_count_; ++g) post_names_.emplace(mac_glyph_name(g), g);
+    for (unsigned g = 0; g < 258 && g < glyph_count_; ++g)
+      post_names_.emplace(mac_glyph_name(g), g);
     return true;
   }
   if (version != 0x00020000) return true;  // no names a reader could look up
@@ -193,7 +197,8 @@ bool TrueTypeFont::read_post() {
 void TrueTypeFont::lookup(Cmaps which, std::uint32_t code,
                           std::vector<std::uint32_t>& glyphs) const {
   for (auto& cmap : cmaps_) {
-    bool unicode = cmap.platform == 0 || (cmap.platform == 3 && (cmap.encoding == 1 || cmap.encoding == 10));
+    bool unicode =
+        cmap.platform == 0 || (cmap.platform == 3 && (cmap.encoding == 1 || cmap.encoding == 10));
     if ((which == Cmaps::kUnicode && !unicode) ||
         (which == Cmaps::kMacRoman && !(cmap.platform == 1 && cmap.encoding == 0)) ||
         (which == Cmaps::kSymbol && !(cmap.platform == 3 && cmap.encoding == 0)))
@@ -224,9 +229,12 @@ bool TrueTypeFont::subset(std::vector<bool>& keep, std::string& out) const {
         if (!r.ok || at + 4 > end || component >= glyph_count_) return false;
         if (!keep[component]) added = keep[component] = true;
         at += 4 + ((flags & 1) ? 4 : 2);
-        if (flags & 0x08) at += 2;
-        else if (flags & 0x40) at += 4;
-        else if (flags & 0x80) at += 8;
+        if (flags & 0x08)
+          at += 2;
+        else if (flags & 0x40)
+          at += 4;
+        else if (flags & 0x80)
+          at += 8;
         if (!(flags & 0x20)) break;
       }
       if (!r.ok) return false;
@@ -244,14 +252,15 @@ bool TrueTypeFont::subset(std::vector<bool>& keep, std::string& out) const {
       glyf.append(font_, glyf_->offset + glyph_offset(g), glyph_offset(g + 1) - glyph_offset(g));
   }
   // 'loca' may be longer than the glyphs need; what follows them is kept.
-  loca.append(font_, loca_->offset + loca.size(), loca_->length - std::min<std::size_t>(loca_->length, loca.size()));
+  loca.append(font_, loca_->offset + loca.size(),
+              loca_->length - std::min<std::size_t>(loca_->length, loca.size()));
   std::size_t count = tables_.size();
   out.assign(font_.substr(0, 12));
   out.resize(12 + 16 * count, '\0');
   std::size_t head_at = 0;
   for (std::size_t k = 0; k < count; ++k) {
     const Table& t = tables_[k];
-    std::string_view data = &t == glyf_ ? std::string_view(glyf)
+    std::string_view data = &t == glyf_   ? std::string_view(glyf)
                             : &t == loca_ ? std::string_view(loca)
                                           : font_.substr(t.offset, t.length);
     std::size_t at = out.size();

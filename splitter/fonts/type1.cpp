@@ -3,6 +3,7 @@
 #include "splitter/fonts/encodings.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -14,7 +15,9 @@ constexpr std::uint16_t kEexecKey = 55665, kCharstringKey = 4330;
 constexpr int kMaxSubrDepth = 16;      // the format allows 10
 constexpr long kMaxSteps = 4'000'000;  // operators run per font, all glyphs together
 
-bool is_space(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t' || c == '\f' || c == '\0'; }
+bool is_space(char c) {
+  return c == ' ' || c == '\r' || c == '\n' || c == '\t' || c == '\f' || c == '\0';
+}
 
 std::string decrypt(std::string_view in, std::uint16_t r) {
   std::string out(in.size(), '\0');
@@ -89,7 +92,8 @@ bool binary(Tokens& t, std::size_t& data, std::size_t& size) {
 void entry_end(Tokens& t, bool glyph) {
   std::size_t saved = t.at;
   std::string_view word = t.next();
-  if (word == (glyph ? "ND" : "NP") || word == (glyph ? "|-" : "|") || word == (glyph ? "def" : "put"))
+  if (word == (glyph ? "ND" : "NP") || word == (glyph ? "|-" : "|") ||
+      word == (glyph ? "def" : "put"))
     return;
   if (word == "noaccess" && t.next() == (glyph ? "def" : "put")) return;
   t.at = saved;
@@ -206,14 +210,16 @@ bool Type1Font::parse(std::string_view program, std::size_t length1, std::size_t
 }
 
 bool Type1Font::has_glyph(const std::string& name) const {
-  return std::any_of(glyphs_.begin(), glyphs_.end(), [&](const Entry& e) { return e.name == name; });
+  return std::any_of(glyphs_.begin(), glyphs_.end(),
+                     [&](const Entry& e) { return e.name == name; });
 }
 
 std::string Type1Font::plain(const Entry& entry) const {
   std::string_view code(private_.data() + entry.data, entry.size);
   if (len_iv_ < 0) return std::string(code);
   std::string decrypted = decrypt(code, kCharstringKey);
-  return decrypted.substr(std::min<std::size_t>(decrypted.size(), static_cast<std::size_t>(len_iv_)));
+  return decrypted.substr(
+      std::min<std::size_t>(decrypted.size(), static_cast<std::size_t>(len_iv_)));
 }
 
 bool Type1Font::run(std::string_view code, std::vector<double>& stack, std::vector<double>& ps,
@@ -261,8 +267,8 @@ bool Type1Font::run(std::string_view code, std::vector<double>& stack, std::vect
       (void)done;
       continue;
     }
-    if (v == 11) return true;    // return
-    if (v == 14) return true;    // endchar
+    if (v == 11) return true;  // return
+    if (v == 14) return true;  // endchar
     if (v != 12) {
       stack.clear();
       continue;

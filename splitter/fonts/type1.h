@@ -25,24 +25,24 @@ class Type1Font {
 
   // Writes the program with the glyphs of `names` that it has, .notdef, the parts of their
   // accented characters (seac) and the subroutines they reach; every other subroutine becomes
-  // one that only returns, and those past the last one kept are dropped. `kept` gets the glyph names kept, in the program's order. False when
-  // a glyph's charstring cannot be followed with certainty.
+  // one that only returns, and those past the last one kept are dropped. `kept` gets the glyph
+  // names kept, in the program's order. False when a glyph's charstring cannot be followed with
+  // certainty.
   bool subset(const std::set<std::string>& names, std::string& out, std::size_t& length1,
               std::size_t& length2, std::size_t& length3, std::vector<std::string>& kept) const;
 
  private:
   struct Entry {
-    std::size_t start, end;          // of the whole entry, in private_
-    std::size_t data, size;          // of its charstring, in private_
-    std::string name;                // a glyph's name
+    std::size_t start, end;  // of the whole entry, in private_
+    std::size_t data, size;  // of its charstring, in private_
+    std::string name;        // a glyph's name
   };
   bool read_encoding(std::string_view clear);
   bool read_private();
   bool follow(const std::string& charstring, std::vector<bool>& subrs,
               std::vector<std::string>& more, long& budget) const;
   bool run(std::string_view code, std::vector<double>& stack, std::vector<double>& ps,
-           std::vector<bool>& subrs, std::vector<std::string>& more, int depth,
-           long& budget) const;
+           std::vector<bool>& subrs, std::vector<std::string>& more, int depth, long& budget) const;
   std::string plain(const Entry& entry) const;
 
   std::string_view clear_, trailer_;

@@ -46,7 +46,12 @@ bool has_shared_resources(QPDF& pdf) {
 }  // namespace
 
 PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
-    : pdf_(pdf), labels_(pdf), forms_(pdf), id_seed_(std::move(id_seed)), links_(pdf, pages_), fonts_(pdf) {
+    : pdf_(pdf),
+      labels_(pdf),
+      forms_(pdf),
+      id_seed_(std::move(id_seed)),
+      links_(pdf, pages_),
+      fonts_(pdf) {
   QPDFPageDocumentHelper pages(pdf_);
   pages.pushInheritedAttributesToPage();
   try {

@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TrueTypeFont font;
   if (!font.parse(program)) return 0;
   std::vector<std::uint32_t> found;
-  for (std::uint32_t code : {0x41u, 0x61u, 0xC5u, 0xF041u}) font.lookup(TrueTypeFont::Cmaps::kAll, code, found);
+  for (std::uint32_t code : {0x41u, 0x61u, 0xC5u, 0xF041u})
+    font.lookup(TrueTypeFont::Cmaps::kAll, code, found);
   std::vector<bool> keep(font.glyph_count(), false);
   for (std::size_t g = 0; g < keep.size(); g += 3) keep[g] = true;
   for (auto g : found)

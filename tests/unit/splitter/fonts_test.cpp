@@ -53,8 +53,9 @@ struct Doc {
   }
   QPDFObjectHandle descriptor(const std::string& font_name, const char* file_key,
                               QPDFObjectHandle file, int flags = 32) {
-    QPDFObjectHandle d = parse("<</Type /FontDescriptor /FontBBox [-200 -300 1200 1000] "
-                               "/Ascent 900 /Descent -200 /CapHeight 700 /ItalicAngle 0 /StemV 80>>");
+    QPDFObjectHandle d = parse(
+        "<</Type /FontDescriptor /FontBBox [-200 -300 1200 1000] "
+        "/Ascent 900 /Descent -200 /CapHeight 700 /ItalicAngle 0 /StemV 80>>");
     d.replaceKey("/FontName", name(font_name));
     d.replaceKey("/Flags", QPDFObjectHandle::newInteger(flags));
     d.replaceKey(file_key, file);
@@ -117,9 +118,11 @@ std::vector<fs::path> burst(const TempDir& dir, Doc& doc, const std::string& ste
   for (std::size_t n = 0; n < files.size(); ++n) {
     auto render = [&](const fs::path& pdf, std::size_t page) {
       std::string p = std::to_string(page);
-      return output_of("pdftoppm -r 72 -f " + p + " -l " + p + " '" + pdf.string() + "' 2>/dev/null");
+      return output_of("pdftoppm -r 72 -f " + p + " -l " + p + " '" + pdf.string() +
+                       "' 2>/dev/null");
     };
-    EXPECT_EQ(render(source, n + 1), render(files[n], 1)) << "page " << n + 1 << " renders otherwise";
+    EXPECT_EQ(render(source, n + 1), render(files[n], 1))
+        << "page " << n + 1 << " renders otherwise";
   }
   return files;
 }
@@ -128,8 +131,11 @@ std::vector<fs::path> burst(const TempDir& dir, Doc& doc, const std::string& ste
 struct Program {
   Program(const fs::path& page_file, const std::string& font, const char* key) {
     PageFile file(page_file);
-    QPDFObjectHandle f = file.page().getObjectHandle().getKey("/Resources").getKey("/Font").getKey(font);
-    dict = f.getKey("/Subtype").isNameAndEquals("/Type0") ? f.getKey("/DescendantFonts").getArrayItem(0) : f;
+    QPDFObjectHandle f =
+        file.page().getObjectHandle().getKey("/Resources").getKey("/Font").getKey(font);
+    dict = f.getKey("/Subtype").isNameAndEquals("/Type0")
+               ? f.getKey("/DescendantFonts").getArrayItem(0)
+               : f;
     font_dict = f.unparseResolved();
     descriptor = dict.getKey("/FontDescriptor").unparseResolved();
     QPDFObjectHandle s = dict.getKey("/FontDescriptor").getKey(key);
@@ -155,17 +161,19 @@ TEST(Fonts, Type1KeepsWhatThePageShows) {
   std::istringstream lengths(fixtures("type1", program));
   std::size_t l1, l2, l3;
   lengths >> l1 >> l2 >> l3;
-  QPDFObjectHandle file = doc.stream(read_file(program),
-      "<</Length1 " + std::to_string(l1) + " /Length2 " + std::to_string(l2) + " /Length3 " +
-      std::to_string(l3) + ">>");
+  QPDFObjectHandle file = doc.stream(
+      read_file(program), "<</Length1 " + std::to_string(l1) + " /Length2 " + std::to_string(l2) +
+                              " /Length3 " + std::to_string(l3) + ">>");
   QPDFObjectHandle descriptor = doc.descriptor("/NimbusSans-Regular", "/FontFile", file);
   descriptor.replaceKey("/CharSet", QPDFObjectHandle::newString("/A/Aacute/H/i/x/y/z/acute"));
   QPDFObjectHandle differences =
       doc.add(parse("<</Type /Encoding /BaseEncoding /WinAnsiEncoding /Differences [1 /Aacute]>>"));
   QPDFObjectHandle f1 = doc.simple("/Type1", "/NimbusSans-Regular", descriptor, differences);
-  QPDFObjectHandle f2 = doc.simple("/Type1", "/NimbusSans-Regular", descriptor, QPDFObjectHandle::newNull());
+  QPDFObjectHandle f2 =
+      doc.simple("/Type1", "/NimbusSans-Regular", descriptor, QPDFObjectHandle::newNull());
   doc.page("BT /F1 24 Tf 20 100 Td (Hi\\001) Tj ET", fonts({{"/F1", f1}, {"/F2", f2}}));
-  doc.page("BT /F1 24 Tf 20 100 Td [(z) 120 (z)] TJ /F2 24 Tf (xy) ' ET", fonts({{"/F1", f1}, {"/F2", f2}}));
+  doc.page("BT /F1 24 Tf 20 100 Td [(z) 120 (z)] TJ /F2 24 Tf (xy) ' ET",
+           fonts({{"/F1", f1}, {"/F2", f2}}));
   auto files = burst(dir, doc);
   ASSERT_EQ(files.size(), 2u);
 
@@ -180,7 +188,8 @@ TEST(Fonts, Type1KeepsWhatThePageShows) {
       << one.descriptor;
   std::string tagged = one.descriptor.substr(one.descriptor.find("/FontName /") + 11, 25);
   EXPECT_EQ(tagged.substr(6), "+NimbusSans-Regular") << one.descriptor;
-  EXPECT_NE(one.font_dict.find("/BaseFont /" + tagged.substr(0, 7) + "NimbusSans-Regular"), std::string::npos);
+  EXPECT_NE(one.font_dict.find("/BaseFont /" + tagged.substr(0, 7) + "NimbusSans-Regular"),
+            std::string::npos);
   EXPECT_NE(one.stream_dict.find("/Length3 " + std::to_string(l3)), std::string::npos);
   EXPECT_LT(one.data.size(), read_file(program).size() / 5);
 
@@ -188,7 +197,8 @@ TEST(Fonts, Type1KeepsWhatThePageShows) {
   std::istringstream listed_two(fixtures("type1-glyphs", two.path));
   std::getline(listed_two, glyphs);
   EXPECT_EQ(glyphs, ".notdef x y z");
-  EXPECT_NE(two.descriptor.find("/FontName /" + tagged.substr(0, 6)), 0u);  // another subset, another tag
+  EXPECT_NE(two.descriptor.find("/FontName /" + tagged.substr(0, 6)),
+            0u);  // another subset, another tag
 }
 
 // TrueType: glyph ids as a viewer maps codes (through the encoding's names and the Unicode cmap,
@@ -200,17 +210,20 @@ TEST(Fonts, TrueTypeKeepsGlyphIdsAndComponents) {
   QPDFObjectHandle plain = doc.truetype(kDejaVu, 32, name("/WinAnsiEncoding"));
   QPDFObjectHandle symbolic = doc.truetype(kDejaVuSerif, 4, QPDFObjectHandle::newNull());
   std::string serif = read_file(kDejaVuSerif);
-  QPDFObjectHandle cid_file = doc.stream(serif, "<</Length1 " + std::to_string(serif.size()) + ">>");
+  QPDFObjectHandle cid_file =
+      doc.stream(serif, "<</Length1 " + std::to_string(serif.size()) + ">>");
   QPDFObjectHandle cid_descriptor = doc.descriptor("/DejaVuSerif", "/FontFile2", cid_file);
   cid_descriptor.replaceKey("/CIDSet", doc.stream(std::string(8000, '\xff')));
   // CID 1 is drawn with glyph 37 ("B"), everything else with glyph 0.
   std::string map(4, '\0');
   map[3] = 37;
-  QPDFObjectHandle cid = doc.add(parse("<</Type /Font /Subtype /CIDFontType2 /BaseFont /DejaVuSerif "
-                                       "/CIDSystemInfo <</Registry (Adobe) /Ordering (Identity) /Supplement 0>> /DW 600>>"));
+  QPDFObjectHandle cid = doc.add(
+      parse("<</Type /Font /Subtype /CIDFontType2 /BaseFont /DejaVuSerif "
+            "/CIDSystemInfo <</Registry (Adobe) /Ordering (Identity) /Supplement 0>> /DW 600>>"));
   cid.replaceKey("/FontDescriptor", cid_descriptor);
   cid.replaceKey("/CIDToGIDMap", doc.stream(map));
-  QPDFObjectHandle type0 = doc.add(parse("<</Type /Font /Subtype /Type0 /BaseFont /DejaVuSerif-Identity-H /Encoding /Identity-H>>"));
+  QPDFObjectHandle type0 = doc.add(parse(
+      "<</Type /Font /Subtype /Type0 /BaseFont /DejaVuSerif-Identity-H /Encoding /Identity-H>>"));
   type0.replaceKey("/DescendantFonts", QPDFObjectHandle::newArray({cid}));
   // Á (WinAnsi 0301) is a composite of A and the acute.
   doc.page("BT /F1 24 Tf 20 100 Td (a\\301) Tj /F2 24 Tf (Z) Tj /F3 24 Tf <0001> Tj ET",
@@ -220,7 +233,8 @@ TEST(Fonts, TrueTypeKeepsGlyphIdsAndComponents) {
 
   Program one(files[0], "/F1", "/FontFile2");
   std::set<std::string> kept = words(fixtures("ttf-glyphs", one.path));
-  EXPECT_TRUE(kept.count("a") && kept.count("Aacute") && kept.count(".notdef")) << fixtures("ttf-glyphs", one.path);
+  EXPECT_TRUE(kept.count("a") && kept.count("Aacute") && kept.count(".notdef"))
+      << fixtures("ttf-glyphs", one.path);
   EXPECT_LE(kept.size(), 6u);  // and the components of Aacute
   EXPECT_NE(one.stream_dict.find("/Length1 " + std::to_string(one.data.size())), std::string::npos);
   EXPECT_EQ(one.data.size() % 4, 0u);
@@ -231,8 +245,15 @@ TEST(Fonts, TrueTypeKeepsGlyphIdsAndComponents) {
   Program three(files[0], "/F3", "/FontFile2");
   EXPECT_EQ(words(fixtures("ttf-glyphs", three.path)), (std::set<std::string>{".notdef", "B"}));
   PageFile page(files[0]);
-  QPDFObjectHandle cid_set = page.page().getObjectHandle().getKey("/Resources").getKey("/Font")
-      .getKey("/F3").getKey("/DescendantFonts").getArrayItem(0).getKey("/FontDescriptor").getKey("/CIDSet");
+  QPDFObjectHandle cid_set = page.page()
+                                 .getObjectHandle()
+                                 .getKey("/Resources")
+                                 .getKey("/Font")
+                                 .getKey("/F3")
+                                 .getKey("/DescendantFonts")
+                                 .getArrayItem(0)
+                                 .getKey("/FontDescriptor")
+                                 .getKey("/CIDSet");
   auto bits = cid_set.getStreamData(qpdf_dl_generalized);
   ASSERT_EQ(bits->getSize(), 1u);
   EXPECT_EQ(bits->getBuffer()[0], 0xc0);  // CIDs 0 and 1
@@ -248,10 +269,13 @@ TEST(Fonts, CffKeepsGlyphIdsAndItsOwnEncoding) {
   fixtures("cff", cff);
   QPDFObjectHandle file = doc.stream(read_file(cff), "<</Subtype /Type1C>>");
   QPDFObjectHandle descriptor = doc.descriptor("/NimbusSans-Regular", "/FontFile3", file);
-  QPDFObjectHandle own = doc.simple("/Type1", "/NimbusSans-Regular", descriptor, QPDFObjectHandle::newNull());
-  QPDFObjectHandle differences = doc.simple("/Type1", "/NimbusSans-Regular", descriptor,
-      doc.add(parse("<</Type /Encoding /Differences [1 /eacute]>>")));
-  doc.page("BT /F1 24 Tf 20 100 Td (Cab) Tj /F2 24 Tf (\\001) Tj ET", fonts({{"/F1", own}, {"/F2", differences}}));
+  QPDFObjectHandle own =
+      doc.simple("/Type1", "/NimbusSans-Regular", descriptor, QPDFObjectHandle::newNull());
+  QPDFObjectHandle differences =
+      doc.simple("/Type1", "/NimbusSans-Regular", descriptor,
+                 doc.add(parse("<</Type /Encoding /Differences [1 /eacute]>>")));
+  doc.page("BT /F1 24 Tf 20 100 Td (Cab) Tj /F2 24 Tf (\\001) Tj ET",
+           fonts({{"/F1", own}, {"/F2", differences}}));
   auto files = burst(dir, doc);
   ASSERT_EQ(files.size(), 1u);
   Program one(files[0], "/F1", "/FontFile3");
@@ -267,15 +291,17 @@ TEST(Fonts, FollowsEverythingThePageDraws) {
   Doc doc;
   QPDFObjectHandle sans = doc.truetype(kDejaVu, 32, name("/WinAnsiEncoding"));
   QPDFObjectHandle serif = doc.truetype(kDejaVuSerif, 32, name("/WinAnsiEncoding"));
-  QPDFObjectHandle form = doc.stream("BT 30 0 Td (f) Tj ET",
-                                     "<</Type /XObject /Subtype /Form /BBox [0 0 300 200]>>");
+  QPDFObjectHandle form =
+      doc.stream("BT 30 0 Td (f) Tj ET", "<</Type /XObject /Subtype /Form /BBox [0 0 300 200]>>");
   QPDFObjectHandle pattern = doc.stream("BT /S 10 Tf (p) Tj ET",
-      "<</Type /Pattern /PatternType 1 /PaintType 1 /TilingType 1 /BBox [0 0 20 20] /XStep 20 /YStep 20>>");
+                                        "<</Type /Pattern /PatternType 1 /PaintType 1 /TilingType "
+                                        "1 /BBox [0 0 20 20] /XStep 20 /YStep 20>>");
   pattern.getDict().replaceKey("/Resources", fonts({{"/S", sans}}));
   QPDFObjectHandle glyph = doc.stream("0 0 d0 BT /S 1 Tf (g) Tj ET");
-  QPDFObjectHandle type3 = doc.add(parse("<</Type /Font /Subtype /Type3 /FontBBox [0 0 1 1] "
-      "/FontMatrix [0.001 0 0 0.001 0 0] /FirstChar 65 /LastChar 65 /Widths [1000] "
-      "/Encoding <</Differences [65 /g]>>>>"));
+  QPDFObjectHandle type3 =
+      doc.add(parse("<</Type /Font /Subtype /Type3 /FontBBox [0 0 1 1] "
+                    "/FontMatrix [0.001 0 0 0.001 0 0] /FirstChar 65 /LastChar 65 /Widths [1000] "
+                    "/Encoding <</Differences [65 /g]>>>>"));
   type3.replaceKey("/CharProcs", QPDFObjectHandle::newDictionary({{"/g", glyph}}));
   type3.replaceKey("/Resources", fonts({{"/S", sans}}));
   QPDFObjectHandle resources = fonts({{"/S", sans}, {"/T", type3}});
@@ -283,11 +309,13 @@ TEST(Fonts, FollowsEverythingThePageDraws) {
   resources.replaceKey("/Pattern", QPDFObjectHandle::newDictionary({{"/P", pattern}}));
   QPDFObjectHandle page = doc.page(
       "BT /S 20 Tf 10 10 Td (s) Tj /T 20 Tf (A) Tj ET q BT /S 20 Tf 10 150 Td ET /X Do Q "
-      "/Pattern cs /P scn 0 0 50 50 re f", resources);
+      "/Pattern cs /P scn 0 0 50 50 re f",
+      resources);
   QPDFObjectHandle look = doc.stream("BT /R 12 Tf 5 5 Td (n) Tj ET",
                                      "<</Type /XObject /Subtype /Form /BBox [0 0 100 30]>>");
   look.getDict().replaceKey("/Resources", fonts({{"/R", serif}}));
-  QPDFObjectHandle note = doc.add(parse("<</Type /Annot /Subtype /Square /Rect [100 100 200 130]>>"));
+  QPDFObjectHandle note =
+      doc.add(parse("<</Type /Annot /Subtype /Square /Rect [100 100 200 130]>>"));
   note.replaceKey("/AP", QPDFObjectHandle::newDictionary({{"/N", look}}));
   page.replaceKey("/Annots", QPDFObjectHandle::newArray({note}));
   auto files = burst(dir, doc);
@@ -295,10 +323,15 @@ TEST(Fonts, FollowsEverythingThePageDraws) {
   EXPECT_EQ(words(fixtures("ttf-glyphs", Program(files[0], "/S", "/FontFile2").path)),
             (std::set<std::string>{".notdef", "f", "g", "p", "s"}));
   PageFile file(files[0]);
-  QPDFObjectHandle ap = file.page().getObjectHandle().getKey("/Annots").getArrayItem(0)
-      .getKey("/AP").getKey("/N");
-  auto data = ap.getDict().getKey("/Resources").getKey("/Font").getKey("/R").getKey("/FontDescriptor")
-      .getKey("/FontFile2").getStreamData(qpdf_dl_generalized);
+  QPDFObjectHandle ap =
+      file.page().getObjectHandle().getKey("/Annots").getArrayItem(0).getKey("/AP").getKey("/N");
+  auto data = ap.getDict()
+                  .getKey("/Resources")
+                  .getKey("/Font")
+                  .getKey("/R")
+                  .getKey("/FontDescriptor")
+                  .getKey("/FontFile2")
+                  .getStreamData(qpdf_dl_generalized);
   fs::path path = dir.path / "annotation.ttf";
   write_file(path, std::string(reinterpret_cast<const char*>(data->getBuffer()), data->getSize()));
   EXPECT_EQ(words(fixtures("ttf-glyphs", path)), (std::set<std::string>{".notdef", "n"}));
@@ -313,12 +346,14 @@ TEST(Fonts, WholeWhenInDoubtAndTheSameEveryRun) {
   QPDFObjectHandle serif = doc.truetype(kDejaVuSerif, 32, name("/WinAnsiEncoding"));
   std::string otf = read_file("/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf");
   QPDFObjectHandle otf_font = doc.simple("/Type1", "/NimbusSans-Regular",
-      doc.descriptor("/NimbusSans-Regular", "/FontFile3", doc.stream(otf, "<</Subtype /OpenType>>")),
-      name("/WinAnsiEncoding"));
+                                         doc.descriptor("/NimbusSans-Regular", "/FontFile3",
+                                                        doc.stream(otf, "<</Subtype /OpenType>>")),
+                                         name("/WinAnsiEncoding"));
   QPDFObjectHandle page = doc.page("BT /Helv 12 Tf 10 10 Td (x) Tj /C 12 Tf (c) Tj ET",
                                    fonts({{"/Helv", field_font}, {"/C", otf_font}}));
-  QPDFObjectHandle field = doc.add(parse("<</Type /Annot /Subtype /Widget /FT /Tx /T (name) "
-                                         "/Rect [10 50 200 80] /DA (/Helv 0 Tf 0 g)>>"));
+  QPDFObjectHandle field =
+      doc.add(parse("<</Type /Annot /Subtype /Widget /FT /Tx /T (name) "
+                    "/Rect [10 50 200 80] /DA (/Helv 0 Tf 0 g)>>"));
   field.replaceKey("/P", page);
   page.replaceKey("/Annots", QPDFObjectHandle::newArray({field}));
   QPDFObjectHandle acroform = parse("<</DA (/Helv 0 Tf 0 g)>>");
