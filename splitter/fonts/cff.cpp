@@ -118,6 +118,7 @@ bool CffFont::read_charset(std::size_t at) {
   }
   if (at <= 2) return false;  // the Expert charsets
   bool ok = true;
+  std::size_t start = at;
   std::uint32_t format = get(cff_, at++, 1, ok);
   std::size_t g = 1;
   while (ok && g < glyphs) {
@@ -133,6 +134,7 @@ bool CffFont::read_charset(std::size_t at) {
       return false;
     }
   }
+  extents_.push_back({start, at - start});
   return ok;
 }
 
@@ -148,6 +150,7 @@ bool CffFont::read_encoding(std::size_t at) {
   }
   if (at == 1) return false;  // the Expert encoding
   bool ok = true;
+  std::size_t start = at;
   std::uint32_t format = get(cff_, at++, 1, ok);
   std::size_t g = 1;
   if ((format & 0x7f) == 0) {
@@ -170,6 +173,7 @@ bool CffFont::read_encoding(std::size_t at) {
     for (std::uint32_t k = 0; k < supplements && ok; ++k, at += 3)
       encoding_[get(cff_, at, 1, ok)] = string_of(get(cff_, at + 1, 2, ok));
   }
+  extents_.push_back({start, at - start});
   return ok;
 }
 
@@ -184,10 +188,13 @@ bool CffFont::parse(std::string_view program) {
     return false;
   DictReader dict{cff_, top.items[0].start, top.items[0].start + top.items[0].size};
   std::size_t charset = 0, encoding = 0, charstrings = 0, private_size = 0, private_at = 0;
+  std::size_t fd_array = 0, fd_select = 0;
+  extents_ = {{0, global_subrs_.end}};
   for (int op; (op = dict.next()) >= 0;) {
     if (op == 1230) cid_keyed_ = true;
     if (op == 1206 && !(dict.operands.size() == 1 && dict.operands[0] == 2)) return false;
-    if (op == 1207 || op == 1236 || op == 1237) continue;
+    if (op == 1236 && !offset_value(dict.operands, 0, cff_.size(), fd_array)) return false;
+    if (op == 1237 && !offset_value(dict.operands, 0, cff_.size(), fd_select)) return false;
     if (op == 15 && !offset_value(dict.operands, 0, cff_.size(), charset)) return false;
     if (op == 16 && !offset_value(dict.operands, 0, cff_.size(), encoding)) return false;
     if (op == 17 && !offset_value(dict.operands, 0, cff_.size(), charstrings)) return false;
@@ -198,18 +205,10 @@ bool CffFont::parse(std::string_view program) {
   if (!dict.ok || charstrings == 0 || !read_index(charstrings, charstrings_index_)) return false;
   charstrings_ = charstrings_index_.items;
   if (charstrings_.empty() || charstrings_index_.end > cff_.size()) return false;
-  // The local subroutines, where a font that is not CID-keyed has them.
-  if (!cid_keyed_ && private_size > 0) {
-    if (private_at > cff_.size() || private_size > cff_.size() - private_at) return false;
-    DictReader priv{cff_, private_at, private_at + private_size};
-    for (int op; (op = priv.next()) >= 0;) {
-      std::size_t subrs = 0;
-      if (op == 19 && (!offset_value(priv.operands, 0, cff_.size() - private_at, subrs) ||
-                       !read_index(private_at + subrs, local_subrs_)))
-        return false;
-    }
-    if (!priv.ok) return false;
-  }
+  // The private dictionaries with their subroutines: the top one, or those of the FDArray.
+  if (!cid_keyed_ && private_size > 0 && !read_private(private_at, private_size, &local_subrs_))
+    return false;
+  if (cid_keyed_ && !read_fd(fd_array, fd_select)) return false;
   if (!read_charset(charset)) return false;
   names_.assign(charstrings_.size(), std::string());
   for (std::size_t g = 0; g < charstrings_.size(); ++g) {
@@ -220,7 +219,56 @@ bool CffFont::parse(std::string_view program) {
       by_name_.emplace(names_[g], g);
     }
   }
-  return cid_keyed_ || read_encoding(encoding);
+  if (!cid_keyed_ && !read_encoding(encoding)) return false;
+  // The charstrings are written again in place: nothing else may lie where they are.
+  for (const Range& e : extents_)
+    if (e.size > 0 && e.start < charstrings_index_.end &&
+        charstrings_index_.start < e.start + e.size)
+      return false;
+  return true;
+}
+
+bool CffFont::read_private(std::size_t at, std::size_t size, Index* subrs_out) {
+  if (at > cff_.size() || size > cff_.size() - at) return false;
+  extents_.push_back({at, size});
+  DictReader priv{cff_, at, at + size};
+  for (int op; (op = priv.next()) >= 0;) {
+    std::size_t offset = 0;
+    Index subrs;
+    if (op != 19) continue;
+    if (!offset_value(priv.operands, 0, cff_.size() - at, offset) ||
+        !read_index(at + offset, subrs))
+      return false;
+    extents_.push_back({subrs.start, subrs.end - subrs.start});
+    if (subrs_out) *subrs_out = subrs;
+  }
+  return priv.ok;
+}
+
+bool CffFont::read_fd(std::size_t fd_array, std::size_t fd_select) {
+  Index fds;
+  if (fd_array == 0 || fd_select == 0 || !read_index(fd_array, fds)) return false;
+  extents_.push_back({fds.start, fds.end - fds.start});
+  for (const Range& fd : fds.items) {
+    DictReader dict{cff_, fd.start, fd.start + fd.size};
+    for (int op; (op = dict.next()) >= 0;) {
+      std::size_t at = 0, size = 0;
+      if (op == 18 &&
+          (!offset_value(dict.operands, 0, cff_.size(), at) ||
+           !offset_value(dict.operands, 1, cff_.size(), size) || !read_private(at, size, nullptr)))
+        return false;
+    }
+    if (!dict.ok) return false;
+  }
+  bool ok = true;
+  std::uint32_t format = get(cff_, fd_select, 1, ok);
+  std::size_t size = format == 0 ? 1 + charstrings_.size()
+                     : format == 3
+                         ? 5 + 3 * static_cast<std::size_t>(get(cff_, fd_select + 1, 2, ok))
+                         : 0;
+  if (!ok || size == 0 || size > cff_.size() - fd_select) return false;
+  extents_.push_back({fd_select, size});
+  return true;
 }
 
 long CffFont::glyph_named(const std::string& name) const {

@@ -45,6 +45,8 @@ class CffFont {
   bool read_index(std::size_t at, Index& index) const;
   bool read_charset(std::size_t at);
   bool read_encoding(std::size_t at);
+  bool read_private(std::size_t at, std::size_t size, Index* subrs);
+  bool read_fd(std::size_t fd_array, std::size_t fd_select);
   bool run(std::string_view code, std::vector<double>& stack, std::size_t& stems,
            std::vector<std::size_t>& more, int depth, long& budget, bool& ended) const;
   std::string string_of(std::uint32_t sid) const;
@@ -54,6 +56,7 @@ class CffFont {
   Index strings_, global_subrs_, local_subrs_;
   Index charstrings_index_;
   std::vector<Range> charstrings_;
+  std::vector<Range> extents_;          // of everything read but the charstrings
   std::vector<std::uint32_t> charset_;  // by glyph: its SID, or its CID
   std::vector<std::string> names_, encoding_;
   std::map<std::string, std::size_t> by_name_;
