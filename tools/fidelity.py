@@ -7,13 +7,21 @@ held against its source. Not a test (it takes minutes); it prints figures for do
   FIDELITY_CACHE                        where the packages go (default ~/.cache/pagerift-fidelity)
   FIDELITY_SAMPLE=folder                only lays out the speed sample there, as links, for
                                         tools/bench-splitter.sh's BENCH_SAMPLE, and stops
+  FIDELITY_CLAIMS=only                  only the sources that claim something of themselves (below)
 
 The corpus: every PDF of two whole packages, and from two more the documents that use optional
 content or carry output intents. For every source and build, page-census counts its links to its
 own pages and where they lead from the page files, checks the catalog entries every page file must
 keep (XMP byte for byte) and that each holds one page object and reads without a new warning. Every
 page of the sources that use optional content is rendered (pdftoppm) and compared, pixel for pixel,
-with its page file."""
+with its page file.
+
+Sources that claim something of themselves are made from the corpus and added to it (signed,
+PDF/A-1 and PDF/A-2 exports, owner-password encryption with each method; tools/fidelity_claims.py).
+For them, and for corpus documents whose XMP claims PDF/A, it counts the page files that carry a
+signature value, the page files of PDF/A-1 sources not in PDF/A-1's form (an object stream, a
+cross-reference stream, a header above 1.4) and the page files that keep their source's encryption
+(method, permissions, owner password)."""
 import os
 import re
 import shutil
@@ -22,11 +30,14 @@ import sys
 import tempfile
 from pathlib import Path
 
+import fidelity_claims
+
 ROOT = Path(__file__).resolve().parents[1]
 BUILD = Path(sys.argv[1] if len(sys.argv) > 1 else ROOT / "build" / "host").resolve()
 BURST = BUILD / "splitter" / "pagerift-burst"
 CENSUS = BUILD / "tests" / "fidelity" / "page-census"
 OLD = os.environ.get("FIDELITY_OLD")
+CLAIMS_ONLY = os.environ.get("FIDELITY_CLAIMS") == "only"
 SAMPLE = os.environ.get("FIDELITY_SAMPLE")
 CACHE = Path(os.environ.get("FIDELITY_CACHE") or
              Path(os.environ.get("XDG_CACHE_HOME") or Path.home() / ".cache") / "pagerift-fidelity")
@@ -79,6 +90,14 @@ def corpus():
         tree = unpacked(package)
         sources += [tree / LATEX / doc for doc in docs if (tree / LATEX / doc).is_file()]
     return sources
+
+
+def claiming_sources(sources):
+    """(path, kind) of the made sources and of the corpus documents that claim PDF/A."""
+    small = [p for p in sources[:60] if 2 <= page_count(p) <= 30][:5]
+    claiming = fidelity_claims.make(CACHE, small)
+    claiming += [(p, "pdfa") for p in sources if fidelity_claims.pdfa_part(p)]
+    return claiming
 
 
 def lay_out_sample(folder):
@@ -153,7 +172,11 @@ def main():
     builds = {"new": BURST}
     if OLD:
         builds = {"old": Path(OLD), "new": BURST}
-    sources = corpus()
+    plain = corpus()
+    claiming = claiming_sources(plain)
+    kinds = {p: kind for p, kind in claiming}
+    sources = list(kinds) if CLAIMS_ONLY else plain + [p for p, kind in claiming if kind != "pdfa" or p not in plain]
+    claims = {b: {} for b in builds}
     totals = {b: {} for b in builds}
     rendered = {b: [0, 0] for b in builds}  # pages compared, pages that differ
     notes = {b: [] for b in builds}
@@ -169,7 +192,7 @@ def main():
         for build, tool in builds.items():
             with tempfile.TemporaryDirectory(prefix="fidelity-") as tmp:
                 code, files = burst(tool, src, Path(tmp) / "out")
-                name = src.relative_to(CACHE / "tree")
+                name = src.relative_to(CACHE / "tree") if src.is_relative_to(CACHE / "tree") else src.name
                 if code or len(files) != n:
                     notes[build].append(f"{name}: exit {code}, {len(files)} files for {n} pages")
                     continue
@@ -177,13 +200,21 @@ def main():
                 for key, value in (counts or {}).items():
                     totals[build][key] = totals[build].get(key, 0) + value
                 notes[build] += [f"{name}: {line}" for line in lines]
+                for key, value in fidelity_claims.census(kinds.get(src), src, files).items():
+                    claims[build][key] = claims[build].get(key, 0) + value
                 if oc:
                     differ = render_differences(src, files, Path(tmp))
                     rendered[build][0] += n
                     rendered[build][1] += len(differ)
                     notes[build] += [f"{name}: page {d} renders otherwise than in the source" for d in differ]
-    print(f"corpus: {len(sources)} PDFs ({', '.join(WHOLE)} whole; {sum(map(len, PICKED.values()))} picked "
-          f"from {', '.join(PICKED)}), {pages} pages, {failed} unreadable; "
+    print(f"claiming sources: {sum(k == 'signed' for k in kinds.values())} signed, "
+          f"{sum(k == 'pdfa' for k in kinds.values())} claiming PDF/A, "
+          f"{sum(k == 'encrypted' for k in kinds.values())} with an owner password"
+          + (" (only these)" if CLAIMS_ONLY else ""))
+    what = "the claiming sources only" if CLAIMS_ONLY else (
+        f"{', '.join(WHOLE)} whole; {sum(map(len, PICKED.values()))} picked from {', '.join(PICKED)}; "
+        f"the claiming sources")
+    print(f"corpus: {len(sources)} PDFs ({what}), {pages} pages, {failed} unreadable; "
           f"{oc_sources} use optional content")
     print()
     keys = ["links", "internal", "live-in-source", "live-in-pages", "stray-pages", "lacking-entries", "warnings"]
@@ -192,6 +223,9 @@ def main():
         print(f"{key:24}" + "".join(f"{totals[b].get(key, 0):>12}" for b in builds))
     print(f"{'OC pages rendered':24}" + "".join(f"{rendered[b][0]:>12}" for b in builds))
     print(f"{'OC pages that differ':24}" + "".join(f"{rendered[b][1]:>12}" for b in builds))
+    print()
+    for key in fidelity_claims.KEYS:
+        print(f"{key:28}" + "".join(f"{claims[b].get(key, 0):>12}" for b in builds))
     new = totals["new"]
     if new.get("live-in-source"):
         print(f"\ninternal links that lead to their page (new): "

@@ -1,6 +1,8 @@
 #include "splitter/page/page_writer.h"
 
 #include "splitter/page/resources.h"
+#include "splitter/page/signatures.h"
+#include "splitter/source/pdfa.h"
 
 #include <qpdf/QPDFFormFieldObjectHelper.hh>
 #include <qpdf/QPDFObjectHandle.hh>
@@ -43,6 +45,35 @@ bool has_shared_resources(QPDF& pdf) {
   return false;
 }
 
+// A page whose content array names a non-stream: readers skip it, and qpdf's check calls a null
+// there (what a reference to a missing object is written as) an error, so the page file leaves it
+// out. A /Contents that is neither a stream nor an array goes too.
+void mend_contents(QPDFObjectHandle page, Substitutes& substitutes) {
+  QPDFObjectHandle contents = page.getKey("/Contents");
+  if (contents.isStream()) return;
+  QPDFObjectHandle mended = QPDFObjectHandle::newNull();
+  if (contents.isArray()) {
+    std::vector<QPDFObjectHandle> streams;
+    for (auto& item : contents.aitems())
+      if (item.isStream()) streams.push_back(item);
+    if (static_cast<int>(streams.size()) == contents.getArrayNItems()) return;
+    mended = QPDFObjectHandle::newArray(streams);
+  } else if (!page.hasKey("/Contents")) {
+    return;
+  }
+  if (contents.isArray() && contents.isIndirect()) {
+    substitutes[contents.getObjGen()] = mended;
+    return;
+  }
+  auto it = substitutes.find(page.getObjGen());
+  QPDFObjectHandle copy = (it != substitutes.end() ? it->second : page).shallowCopy();
+  if (mended.isNull())
+    copy.removeKey("/Contents");
+  else
+    copy.replaceKey("/Contents", mended);
+  substitutes[page.getObjGen()] = copy;
+}
+
 }  // namespace
 
 PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
@@ -59,8 +90,7 @@ PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
   } catch (std::bad_alloc&) {
     throw;
   } catch (std::exception& e) {
-    pdf_.warn(QPDFExc(qpdf_e_damaged_pdf, pdf_.getFilename(), "", 0,
-                      std::string("unused resources are kept: ") + e.what()));
+    warn(std::string("unused resources are kept: ") + e.what());
   }
   pages_ = pdf_.getAllPages();
   for (auto& page : pages_) outside_.insert(page.getObjGen());
@@ -87,14 +117,32 @@ PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
   info_ = pdf_.getTrailer().getKey("/Info");
   // Read as qpdf reads it, so a version that it cannot read back (99999999999.9, say) fails the
   // run here, as it fails qpdf, instead of being copied into every page file. Object streams
-  // need 1.5.
+  // need 1.5; PDF/A-1 is PDF 1.4 without them.
   PDFVersion version = pdf_.getVersionAsPDFVersion();
+  form_.classic = pdfa_part(pdf_) == 1;
+  if (form_.classic)
+    version = version < PDFVersion(1, 4) ? version : PDFVersion(1, 4);
+  else if (version < PDFVersion(1, 5))
+    version = PDFVersion(1, 5);
   int extension_level = 0;
-  (version < PDFVersion(1, 5) ? PDFVersion(1, 5) : version).getVersion(version_, extension_level);
+  version.getVersion(version_, extension_level);
+  bool unsupported = false;
+  encryption_ = Encryption::of(pdf_, unsupported);
+  form_.encryption = encryption_ ? &*encryption_ : nullptr;
+  if (unsupported)
+    warn("its encryption is of a kind the page files cannot keep; they are not encrypted");
+  if (is_signed(pdf_, forms_)) {
+    signed_ = true;
+    warn("it is signed; its page files are not");
+  }
+}
+
+void PageWriter::warn(const std::string& message) {
+  pdf_.warn(QPDFExc(qpdf_e_damaged_pdf, pdf_.getFilename(), "", 0, message));
 }
 
 // The page's top-level form fields with the form-wide defaults they rely on; null without any.
-QPDFObjectHandle PageWriter::form_for(QPDFObjectHandle page) {
+QPDFObjectHandle PageWriter::form_for(QPDFObjectHandle page, const std::set<QPDFObjGen>& dropped) {
   if (!forms_.hasAcroForm()) return QPDFObjectHandle::newNull();
   std::vector<QPDFObjectHandle> fields;
   std::set<QPDFObjGen> seen;
@@ -102,7 +150,8 @@ QPDFObjectHandle PageWriter::form_for(QPDFObjectHandle page) {
     QPDFFormFieldObjectHelper field = forms_.getFieldForAnnotation(widget);
     if (field.isNull()) continue;
     QPDFObjectHandle top = field.getTopLevelField().getObjectHandle();
-    if (top.isIndirect() && top.isDictionary() && seen.insert(top.getObjGen()).second)
+    if (top.isIndirect() && top.isDictionary() && !dropped.count(top.getObjGen()) &&
+        seen.insert(top.getObjGen()).second)
       fields.push_back(top);
   }
   if (fields.empty()) return QPDFObjectHandle::newNull();
@@ -128,13 +177,19 @@ void PageWriter::write(std::size_t index, Pipeline& out) {
   QPDFObjectHandle catalog = QPDFObjectHandle::newDictionary();
   catalog.replaceKey("/Type", QPDFObjectHandle::newName("/Catalog"));
   catalog.replaceKey("/PageLabels", labels_for(index));
-  catalog.replaceKey("/AcroForm", form_for(page));
-  for (auto& [key, value] : shared_entries_) catalog.replaceKey(key, value);
   substitutes_.clear();
   links_.mend(index, substitutes_);
+  mend_contents(page, substitutes_);
+  std::set<QPDFObjGen> dropped;
+  if (unsign_page(page, substitutes_, dropped) && !signed_) {
+    signed_ = true;
+    warn("it is signed; its page files are not");
+  }
   fonts_.prepare(page, acroform_, substitutes_);
+  catalog.replaceKey("/AcroForm", form_for(page, dropped));
+  for (auto& [key, value] : shared_entries_) catalog.replaceKey(key, value);
   serializer_.write(outside_, substitutes_, page, catalog, info_, version_,
-                    id_seed_ + " page " + std::to_string(index + 1), out);
+                    id_seed_ + " page " + std::to_string(index + 1), form_, out);
 }
 
 }  // namespace pagerift::splitter

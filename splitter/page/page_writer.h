@@ -8,9 +8,11 @@
 
 #include "splitter/fonts/font_subsets.h"
 #include "splitter/page/links.h"
+#include "splitter/write/encryption.h"
 #include "splitter/write/page_serializer.h"
 
 #include <cstddef>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -21,13 +23,17 @@ namespace pagerift::splitter {
 // Decides what each page file holds: the page with its links mended, its label, its form fields
 // with the form's defaults, the catalog entries that speak for every page (language, XMP
 // metadata, output intents, viewer preferences, optional content) and the document information.
-// PageSerializer then writes it straight from the source.
+// PageSerializer then writes it straight from the source. A page file claims no more than it is:
+// signature values stay behind, a source that claims PDF/A-1 gives page files in that form (PDF
+// 1.4, no object streams), and an encrypted source's page files are encrypted as it is.
 class PageWriter {
  public:
   // `pdf` must stay open while this writer lives. Prepares it once: inherited page attributes
   // are pushed onto the pages, and resources that pages share are pruned per page. Each page
   // file's /ID is derived from `id_seed`, the page number and the file's bytes.
   PageWriter(QPDF& pdf, std::string id_seed);
+  PageWriter(const PageWriter&) = delete;
+  PageWriter& operator=(const PageWriter&) = delete;
 
   std::size_t page_count() const { return pages_.size(); }
 
@@ -42,7 +48,8 @@ class PageWriter {
   void write(std::size_t index, Pipeline& out);
 
  private:
-  QPDFObjectHandle form_for(QPDFObjectHandle page);
+  QPDFObjectHandle form_for(QPDFObjectHandle page, const std::set<QPDFObjGen>& dropped);
+  void warn(const std::string& message);
   QPDFObjectHandle labels_for(std::size_t index);
 
   QPDF& pdf_;
@@ -53,6 +60,9 @@ class PageWriter {
   QPDFObjectHandle acroform_, info_;
   std::vector<std::pair<std::string, QPDFObjectHandle>> shared_entries_;  // of the catalog
   std::string version_, id_seed_;
+  std::optional<Encryption> encryption_;
+  FileForm form_;        // points into encryption_
+  bool signed_ = false;  // warned that page files are not signed
   LinkMender links_;
   fonts::FontSubsets fonts_;
   Substitutes substitutes_;

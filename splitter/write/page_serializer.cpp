@@ -1,7 +1,10 @@
 #include "splitter/write/page_serializer.h"
 
+#include "splitter/write/deflater.h"
 #include "splitter/write/digest.h"
+#include "splitter/write/encryption.h"
 #include "splitter/write/stream_cache.h"
+#include "splitter/write/xref.h"
 
 #include <qpdf/Pl_String.hh>
 #include <qpdf/QUtil.hh>
@@ -10,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <list>
 #include <map>
@@ -45,38 +49,6 @@ bool has_filter(QPDFObjectHandle dict) {
 
 }  // namespace
 
-// One zlib stream reused for every compression, so that its state is allocated once per run
-// rather than a few times per page.
-class Deflater final {
- public:
-  explicit Deflater(int level) {
-    // A smaller hash than zlib's default: the same output on page-sized data, and less to
-    // clear on every reset.
-    if (deflateInit2(&z_, level, Z_DEFLATED, 15, 6, Z_DEFAULT_STRATEGY) != Z_OK)
-      throw std::bad_alloc();
-  }
-  ~Deflater() { deflateEnd(&z_); }
-  Deflater(const Deflater&) = delete;
-  Deflater& operator=(const Deflater&) = delete;
-
-  // Replaces `out` with `in` compressed. zlib counts in 32 bits (its bound, too, on Windows).
-  void run(const std::string& in, std::string& out) {
-    if (in.size() > kMaxInput) throw std::length_error("an object too large to compress");
-    deflateReset(&z_);
-    out.resize(deflateBound(&z_, static_cast<uLong>(in.size())));
-    z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-    z_.avail_in = static_cast<uInt>(in.size());
-    z_.next_out = reinterpret_cast<Bytef*>(out.data());
-    z_.avail_out = static_cast<uInt>(out.size());
-    if (deflate(&z_, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("compression failed");
-    out.resize(z_.total_out);
-  }
-
- private:
-  static constexpr std::size_t kMaxInput = 1u << 30;
-  z_stream z_{};
-};
-
 // What the stream cache may hold: the shared plain streams of a typical document (its colour
 // profiles) fit many times over, and the peak memory of one that shares a lot grows by no more.
 constexpr std::size_t kStreamCacheBudget = 8u << 20;
@@ -87,7 +59,7 @@ struct PageSerializer::Scratch {
   // The object and cross-reference streams are new for every page and mostly small: zlib's fast
   // matcher takes half the time of its default on them, for about 0.2% more bytes in a page file.
   Deflater packer{3};
-  std::string body, data, packed, index;
+  std::string body, data, packed, index, object, crypt;
   StreamCache streams{kStreamCacheBudget};
 };
 
@@ -96,13 +68,18 @@ namespace {
 // One page file being written. Objects get numbers as they are first referenced: 1 is the
 // catalog, 2 the page tree, 3 the page. Streams are written as they come; all other objects are
 // collected into one object stream written at the end, followed by the cross-reference stream.
+// In the classic form every object is written as it comes, and a cross-reference table ends the
+// file. An encrypted file encrypts what the format encrypts: stream data, and the strings of
+// objects outside the object stream; the object stream is encrypted as a whole.
 class PageFile {
  public:
   PageFile(const std::set<QPDFObjGen>& outside, const Substitutes& substitutes,
-           QPDFObjectHandle page, PageSerializer::Scratch& scratch, Pipeline& out)
+           QPDFObjectHandle page, const FileForm& form, PageSerializer::Scratch& scratch,
+           Pipeline& out)
       : outside_(outside),
         substitutes_(substitutes),
         page_(page.getObjGen()),
+        form_(form),
         s_(scratch),
         body_(scratch.body),
         out_(out) {
@@ -114,13 +91,15 @@ class PageFile {
 
   void write(const std::string& version, QPDFObjectHandle catalog, QPDFObjectHandle info,
              const std::string& id_seed) {
+    id_seed_ = &id_seed;
     put("%PDF-" + version + "\n%\xbf\xf7\xa2\xfe\n");
-    packed_.emplace_back(1, body_.size());
-    body_ += "<</Pages 2 0 R ";
-    emit_entries(catalog, body_);
-    body_ += ">>\n";
-    packed_.emplace_back(2, body_.size());
-    body_ += "<</Type /Pages /Kids [3 0 R] /Count 1>>\n";
+    std::string& root = open(1);
+    root += "<</Pages 2 0 R ";
+    emit_entries(catalog, root);
+    root += ">>";
+    close(1);
+    open(2) += "<</Type /Pages /Kids [3 0 R] /Count 1>>";
+    close(2);
     int info_number = 0;
     if (info.isDictionary()) {
       if (info.isIndirect())
@@ -142,8 +121,12 @@ class PageFile {
       else
         add_direct(number, obj);
     }
-    write_object_stream();
-    write_xref(info_number, id_seed);
+    if (form_.classic) {
+      write_table(info_number);
+    } else {
+      write_object_stream();
+      write_xref(info_number);
+    }
   }
 
  private:
@@ -194,8 +177,41 @@ class PageFile {
         emit_entries(obj, out);
         out += ">>";
         break;
+      case ::ot_string:
+        if (string_owner_) {
+          std::string value = obj.getStringValue();
+          form_.encryption->string(string_owner_, value,
+                                   *id_seed_ + " string " + std::to_string(string_owner_) + " " +
+                                       std::to_string(strings_++));
+          out.append(1, '<').append(QUtil::hex_encode(value)).append(1, '>');
+          break;
+        }
+        [[fallthrough]];
       default: out += obj.unparseResolved();  // a top-level object may be an indirect scalar
     }
+  }
+
+  // Where object `number`'s text goes: into the object stream, or, in the classic form, out on
+  // its own once close() is called.
+  std::string& open(int number) {
+    if (!form_.classic) {
+      packed_.emplace_back(number, body_.size());
+      return body_;
+    }
+    std::string& text = s_.object;
+    text = std::to_string(number) + " 0 obj\n";
+    if (form_.encryption) string_owner_ = number;
+    return text;
+  }
+  void close(int number) {
+    string_owner_ = 0;
+    if (!form_.classic) {
+      body_ += '\n';
+      return;
+    }
+    s_.object += "\nendobj\n";
+    offsets_.emplace_back(number, written_);
+    put(s_.object);
   }
 
   // Filters and their parameters written in place: readers expect no references there.
@@ -225,15 +241,15 @@ class PageFile {
   }
 
   void add_direct(int number, QPDFObjectHandle obj) {
-    packed_.emplace_back(number, body_.size());
+    std::string& out = open(number);
     if (number == kPage && obj.getTypeCode() == ::ot_dictionary) {
-      body_ += "<</Parent 2 0 R ";
-      emit_entries(obj, body_, true);
-      body_ += ">>";
+      out += "<</Parent 2 0 R ";
+      emit_entries(obj, out, true);
+      out += ">>";
     } else {
-      emit(obj, body_, true);
+      emit(obj, out, true);
     }
-    body_ += '\n';
+    close(number);
   }
 
   // `source` names the stream in the source document, or is empty for one that is not its own.
@@ -253,6 +269,14 @@ class PageFile {
       crc = crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size());
       if (deflated && source.isIndirect()) s_.streams.offer(source, s_.data, crc);
     }
+    // A reader leaves metadata plain when the dictionary says so.
+    if (form_.encryption) {
+      string_owner_ = number;
+      if (form_.encryption->encrypts_metadata() || !dict.isDictionaryOfType("/Metadata")) {
+        data = encrypt_stream(number, data);
+        crc = crc32_z(0, reinterpret_cast<const Bytef*>(data.data()), data.size());
+      }
+    }
     std::string head = std::to_string(number) + " 0 obj\n<<";
     if (deflated) {
       head += "/Filter /FlateDecode ";
@@ -266,6 +290,7 @@ class PageFile {
       head += ' ';
     }
     emit_entries(dict, head, false, true);
+    string_owner_ = 0;
     head += "/Length " + std::to_string(data.size()) + ">>\nstream\n";
     offsets_.emplace_back(number, written_);
     put(head);
@@ -292,6 +317,12 @@ class PageFile {
     return true;
   }
 
+  std::string_view encrypt_stream(int number, std::string_view data) {
+    s_.crypt.assign(data);
+    form_.encryption->stream(number, s_.crypt, *id_seed_ + " stream " + std::to_string(number));
+    return s_.crypt;
+  }
+
   void write_object_stream() {
     std::string& index = s_.index;
     index.clear();
@@ -299,9 +330,11 @@ class PageFile {
       index += std::to_string(number) + ' ' + std::to_string(offset) + ' ';
     std::size_t first = index.size();
     index += body_;
-    std::string& data = s_.packed;
-    s_.packer.run(index, data);
+    std::string& packed = s_.packed;
+    s_.packer.run(index, packed);
     stream_number_ = next_++;
+    std::string_view data = packed;
+    if (form_.encryption) data = encrypt_stream(stream_number_, data);
     offsets_.emplace_back(stream_number_, written_);
     put(std::to_string(stream_number_) + " 0 obj\n<</Type /ObjStm /N " +
         std::to_string(packed_.size()) + " /First " + std::to_string(first) +
@@ -310,45 +343,58 @@ class PageFile {
     put("\nendstream\nendobj\n");
   }
 
-  void write_xref(int info_number, const std::string& id_seed) {
+  // The encryption dictionary goes on its own and in the clear, as readers need it first.
+  int write_encryption() {
+    if (!form_.encryption) return 0;
+    int number = next_++;
+    offsets_.emplace_back(number, written_);
+    put(std::to_string(number) + " 0 obj\n" + form_.encryption->dictionary() + "\nendobj\n");
+    return number;
+  }
+
+  // The trailer's entries after /Size. A checksum of the bytes so far tells apart pages of
+  // sources that share an /ID; an encrypted file keeps the first element its key depends on.
+  std::string trailer_entries(int info_number, int encryption_number) {
+    std::string hex_id = QUtil::hex_encode(
+        Md5()
+            .add(*id_seed_)
+            .add(" bytes " + std::to_string(written_) + " crc " + std::to_string(crc_))
+            .finish());
+    std::string first = form_.encryption ? QUtil::hex_encode(form_.encryption->first_id()) : hex_id;
+    std::string entries = " /Root 1 0 R";
+    if (info_number) entries += " /Info " + std::to_string(info_number) + " 0 R";
+    if (encryption_number) entries += " /Encrypt " + std::to_string(encryption_number) + " 0 R";
+    entries.append(" /ID [<").append(first).append("><").append(hex_id).append(">]");
+    return entries;
+  }
+
+  void write_table(int info_number) {
+    int encryption_number = write_encryption();
+    std::vector<std::uint64_t> at(static_cast<std::size_t>(next_ - 1), 0);
+    for (auto& [number, offset] : offsets_) at[static_cast<std::size_t>(number - 1)] = offset;
+    std::string entries = trailer_entries(info_number, encryption_number);
+    std::uint64_t table_offset = written_;
+    put(xref_table(at) + "trailer\n<</Size " + std::to_string(next_) + entries + ">>\nstartxref\n" +
+        std::to_string(table_offset) + "\n%%EOF\n");
+  }
+
+  void write_xref(int info_number) {
+    int encryption_number = write_encryption();
     int xref_number = next_++;
     std::uint64_t xref_offset = written_;
-    // Rows of three fields: type, offset or object stream, generation or index.
-    std::vector<std::array<std::uint64_t, 3>> rows(static_cast<std::size_t>(next_), {0, 0, 0});
+    XrefRows rows(static_cast<std::size_t>(next_), {0, 0, 0});
     rows[0] = {0, 0, 65535};
     for (auto& [number, offset] : offsets_) rows[static_cast<std::size_t>(number)] = {1, offset, 0};
     for (std::size_t i = 0; i < packed_.size(); ++i)
       rows[static_cast<std::size_t>(packed_[i].first)] = {
           2, static_cast<std::uint64_t>(stream_number_), i};
     rows[static_cast<std::size_t>(xref_number)] = {1, xref_offset, 0};
-    auto width = [](std::uint64_t max) {
-      int w = 1;
-      while (max >>= 8) ++w;
-      return w;
-    };
-    int w1 = width(std::max<std::uint64_t>(xref_offset, static_cast<std::uint64_t>(next_)));
-    int w2 = std::max(2, width(packed_.size()));
-    std::string table(rows.size() * static_cast<std::size_t>(1 + w1 + w2), '\0');
-    char* at = table.data();
-    for (auto& row : rows) {
-      *at++ = static_cast<char>(row[0]);
-      for (int b = w1 - 1; b >= 0; --b) *at++ = static_cast<char>((row[1] >> (8 * b)) & 0xff);
-      for (int b = w2 - 1; b >= 0; --b) *at++ = static_cast<char>((row[2] >> (8 * b)) & 0xff);
-    }
-    std::string packed_table;
-    s_.packer.run(table, packed_table);
-    table.swap(packed_table);
-    // A checksum of the bytes so far tells apart pages of sources that share an /ID.
-    std::string hex_id = QUtil::hex_encode(
-        Md5()
-            .add(id_seed)
-            .add(" bytes " + std::to_string(written_) + " crc " + std::to_string(crc_))
-            .finish());
+    int w1 = 0, w2 = 0;
+    std::string table;
+    s_.packer.run(xref_stream_data(rows, w1, w2), table);
     std::string head = std::to_string(xref_number) + " 0 obj\n<</Type /XRef /Size " +
                        std::to_string(next_) + " /W [1 " + std::to_string(w1) + " " +
-                       std::to_string(w2) + "] /Root 1 0 R";
-    if (info_number) head += " /Info " + std::to_string(info_number) + " 0 R";
-    head.append(" /ID [<").append(hex_id).append("><").append(hex_id).append(">]");
+                       std::to_string(w2) + "]" + trailer_entries(info_number, encryption_number);
     head += " /Filter /FlateDecode /Length " + std::to_string(table.size()) + ">>\nstream\n";
     put(head);
     put(table);
@@ -359,12 +405,16 @@ class PageFile {
   const std::set<QPDFObjGen>& outside_;
   const Substitutes& substitutes_;
   QPDFObjGen page_;
+  const FileForm& form_;
   PageSerializer::Scratch& s_;
   std::string& body_;  // the object stream's objects
   Pipeline& out_;
   std::uint64_t written_ = 0;
   uLong crc_ = crc32_z(0, nullptr, 0);
   int next_ = 1, stream_number_ = 0;
+  int string_owner_ = 0;  // the object whose strings are being written encrypted, or 0
+  int strings_ = 0;       // strings encrypted so far: each gets a vector of its own
+  const std::string* id_seed_ = nullptr;
   std::map<QPDFObjGen, int> numbers_;
   std::list<std::pair<int, QPDFObjectHandle>> todo_;
   std::vector<std::pair<int, std::size_t>> packed_;     // number, offset in body_
@@ -378,8 +428,9 @@ PageSerializer::~PageSerializer() = default;
 
 void PageSerializer::write(const std::set<QPDFObjGen>& outside, const Substitutes& substitutes,
                            QPDFObjectHandle page, QPDFObjectHandle catalog, QPDFObjectHandle info,
-                           const std::string& version, const std::string& id_seed, Pipeline& out) {
-  PageFile(outside, substitutes, page, *scratch_, out).write(version, catalog, info, id_seed);
+                           const std::string& version, const std::string& id_seed,
+                           const FileForm& form, Pipeline& out) {
+  PageFile(outside, substitutes, page, form, *scratch_, out).write(version, catalog, info, id_seed);
   out.finish();
 }
 

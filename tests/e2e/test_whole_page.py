@@ -1,20 +1,25 @@
 """A page file is its page, whole, through the real program: it renders like the page in its source (a
 group of optional content that the document hides stays hidden), its links lead to their pages in the
-set's own files, and it keeps the catalog entries that speak for every page."""
+set's own files, and it keeps the catalog entries that speak for every page. Page files of signed,
+PDF/A-1 and encrypted sources are the same bytes from data\\pdftk.exe as from the native build."""
 import json
 import os
+import shutil
 import subprocess
 from pathlib import Path
 
 import pytest
 from PIL import Image
 
-from pdfs import GREEN_BOX, RED_BOX, XMP, make_whole_pdf, page_files
+from pdfs import GREEN_BOX, RED_BOX, XMP, make_pdf, make_whole_pdf, page_files
 from userflow import DROP_AT, SUCCESS, dismiss_done, done_text, start_ready
 
 REPO = Path(__file__).resolve().parents[2]
 NATIVE = Path(os.environ.get("PAGERIFT_BURST") or REPO / "build" / "host" / "splitter" / "pagerift-burst")
 DPI = 36
+FIXTURES = REPO / "tests" / "unit" / "splitter" / "fixtures"
+ENCRYPTIONS = {"rc4-40": ["40", "--print=n"], "rc4-128": ["128", "--use-aes=n", "--print=none"],
+               "aes-128": ["128", "--use-aes=y", "--print=none"], "aes-256": ["256", "--print=none"]}
 
 
 def render(pdf, page, out):
@@ -86,3 +91,26 @@ def test_page_files_render_like_their_pages_link_to_each_other_and_keep_the_cata
     (alone / "whole_pg_0002.pdf").write_bytes(b"someone else's page")
     subprocess.run([str(NATIVE), str(src), "burst"], cwd=alone, check=True, capture_output=True, timeout=60)
     assert [p.read_bytes() for p in page_files(alone, "whole (2)")] == [one.read_bytes(), two.read_bytes()]
+
+
+@pytest.mark.cost(4)
+def test_signed_pdfa_and_encrypted_sources_give_the_same_bytes_from_both_builds(stage_source, wineprefix, tmp_path):
+    plain = make_pdf(tmp_path / "plain.pdf", 3)
+    sources = [FIXTURES / "signed.pdf", FIXTURES / "pdfa1b.pdf"]
+    for name, options in ENCRYPTIONS.items():
+        sources.append(tmp_path / f"{name}.pdf")
+        subprocess.run(["qpdf", "--allow-weak-crypto", "--encrypt", "", "owner", *options, "--",
+                        str(plain), str(sources[-1])], check=True, capture_output=True, timeout=60)
+    for src in sources:
+        win, native = tmp_path / f"win-{src.stem}", tmp_path / f"native-{src.stem}"
+        win.mkdir()
+        native.mkdir()
+        shutil.copy(src, win / src.name)
+        subprocess.run(["wine", str(stage_source / "data" / "pdftk.exe"), src.name, "burst"], cwd=win,
+                       env=wineprefix.env(), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=True, timeout=120)
+        (win / src.name).unlink()
+        subprocess.run([str(NATIVE), str(src), "burst"], cwd=native, check=True, capture_output=True, timeout=60)
+        names = sorted(p.name for p in native.iterdir())
+        assert names and names == sorted(p.name for p in win.iterdir()), src.name
+        assert [(win / n).read_bytes() for n in names] == [(native / n).read_bytes() for n in names], src.name

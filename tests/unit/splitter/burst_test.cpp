@@ -125,7 +125,7 @@ TEST_F(Burst, SplitsOwnerPasswordOnlyAndRecoverableDamage) {
   ASSERT_EQ(result.exit_code, 0) << result.err;
   ASSERT_EQ(list_dir(out.path), page_names("owned", 2));
   PageFile page(out.path / "owned_pg_0002.pdf");
-  EXPECT_FALSE(page.pdf.isEncrypted());
+  EXPECT_TRUE(page.pdf.isEncrypted());
   EXPECT_NE(page.text().find("(Page 2)"), std::string::npos);
 
   fs::path hurt = source("hurt.pdf", {.pages = 3, .object_streams = false});
