@@ -41,8 +41,8 @@ class FontSubsets {
   bool subset(Program& program, Substitutes& substitutes);
   // A stream of the pool with `packed` (compressed) as its data.
   QPDFObjectHandle packed_stream(const std::string& packed, QPDFObjectHandle dict);
-  // The program's data decoded, from the cache where it is kept; false when it cannot be read.
-  bool program_data(QPDFObjectHandle stream, std::string_view& data);
+  // The program decoded, from the cache where it is kept; null when it cannot be read.
+  ParsedProgram* program_data(QPDFObjectHandle stream);
   struct Deflater;
 
   QPDF& pdf_;
@@ -52,9 +52,10 @@ class FontSubsets {
   // does not grow with every page.
   std::vector<QPDFObjectHandle> pool_;
   std::size_t pooled_ = 0;
-  // Programs that more than one page carries are decoded once, within a budget.
-  std::map<QPDFObjGen, std::string> decoded_;
-  std::size_t decoded_bytes_ = 0;
+  // Programs are decoded and read once for the pages that carry them, within a budget.
+  std::map<QPDFObjGen, std::unique_ptr<ParsedProgram>> parsed_;
+  std::size_t parsed_bytes_ = 0;
+  ParsedProgram scratch_;  // one that does not fit
   struct Packed {
     std::string glyphs, data;
   };

@@ -138,12 +138,33 @@ bool decoded(QPDFObjectHandle stream, std::string& out) {
   }
 }
 
+ParsedProgram::ParsedProgram() = default;
+ParsedProgram::~ParsedProgram() = default;
+
+namespace {
+
+// The program read as `Font`, once: false when it cannot be.
+template <typename Font, typename... Lengths>
+const Font* parsed(ParsedProgram& p, std::unique_ptr<Font>& slot, Lengths... lengths) {
+  if (!slot && !p.unreadable) {
+    auto font = std::make_unique<Font>();
+    if (font->parse(p.data, lengths...))
+      slot = std::move(font);
+    else
+      p.unreadable = true;
+  }
+  return slot.get();
+}
+
+}  // namespace
+
 bool subset_type1(const ProgramUse& use, ProgramSubset& out) {
-  Type1Font program;
   QPDFObjectHandle stream = use.stream;
   QPDFObjectHandle dict = stream.getDict();
-  if (!program.parse(use.data, length_of(dict, "/Length1"), length_of(dict, "/Length2")))
-    return false;
+  const Type1Font* font = parsed(*use.program, use.program->type1, length_of(dict, "/Length1"),
+                                 length_of(dict, "/Length2"));
+  if (!font) return false;
+  const Type1Font& program = *font;
   std::set<std::string> names;
   if (!names_drawn(use, program.standard_encoding() ? nullptr : &program.encoding(), names))
     return false;
@@ -153,13 +174,14 @@ bool subset_type1(const ProgramUse& use, ProgramSubset& out) {
                  {"/Length2", static_cast<long long>(l2)},
                  {"/Length3", static_cast<long long>(l3)}};
   for (auto& name : out.names) out.glyphs += "/" + name;
-  out.saved = use.data.size() - std::min(use.data.size(), out.data.size());
+  out.saved = use.program->data.size() - std::min(use.program->data.size(), out.data.size());
   return true;
 }
 
 bool subset_truetype(const ProgramUse& use, ProgramSubset& out) {
-  TrueTypeFont program;
-  if (!program.parse(use.data)) return false;
+  const TrueTypeFont* font = parsed(*use.program, use.program->truetype);
+  if (!font) return false;
+  const TrueTypeFont& program = *font;
   std::vector<bool> keep(program.glyph_count(), false);
   auto add = [&](std::uint32_t gid) {
     if (gid < keep.size()) keep[gid] = true;
@@ -214,13 +236,14 @@ bool subset_truetype(const ProgramUse& use, ProgramSubset& out) {
   out.lengths = {{"/Length1", static_cast<long long>(out.data.size())}};
   for (std::size_t g = 0; g < keep.size(); ++g)
     if (keep[g]) out.glyphs += std::to_string(g) + " ";
-  out.saved = use.data.size() - std::min(use.data.size(), out.data.size());
+  out.saved = use.program->data.size() - std::min(use.program->data.size(), out.data.size());
   return true;
 }
 
 bool subset_cff(const ProgramUse& use, ProgramSubset& out) {
-  CffFont program;
-  if (!program.parse(use.data)) return false;
+  const CffFont* font = parsed(*use.program, use.program->cff);
+  if (!font) return false;
+  const CffFont& program = *font;
   std::vector<bool> keep(program.glyph_count(), false);
   if (program.cid_keyed() || is_type0(use.fonts.front())) {
     for (auto& font : use.fonts) {

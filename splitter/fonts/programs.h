@@ -7,6 +7,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,10 +18,25 @@ using ShownCodes = std::map<QPDFObjGen, FontCodes>;
 // The glyph names a simple font's encoding may give each code.
 using CodeNames = std::vector<std::vector<std::string>>;
 
+class Type1Font;
+class TrueTypeFont;
+class CffFont;
+
+// A program decoded and read, kept from page to page where the budget allows.
+struct ParsedProgram {
+  ParsedProgram();
+  ~ParsedProgram();
+  std::string data;  // decoded
+  std::unique_ptr<Type1Font> type1;
+  std::unique_ptr<TrueTypeFont> truetype;
+  std::unique_ptr<CffFont> cff;
+  bool unreadable = false;
+};
+
 // One program and the font dictionaries on the page that use it (Type 0 ones at the top).
 struct ProgramUse {
   QPDFObjectHandle stream;
-  std::string_view data;  // decoded
+  ParsedProgram* program = nullptr;
   std::vector<QPDFObjectHandle> fonts;
   const ShownCodes* shown = nullptr;
   std::map<QPDFObjGen, CodeNames>* encodings = nullptr;  // kept from page to page
