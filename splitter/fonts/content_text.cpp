@@ -8,6 +8,8 @@ namespace {
 bool is_space(char c) {
   return c == '\0' || c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\f';
 }
+// A vertical tab is white space to qpdf and not to the standard: readers may part a word there.
+bool is_doubtful(char c) { return c == '\v'; }
 bool is_delimiter(char c) {
   return is_space(c) || c == '/' || c == '(' || c == ')' || c == '<' || c == '>' || c == '[' ||
          c == ']' || c == '{' || c == '}' || c == '%';
@@ -104,7 +106,8 @@ bool read_content(std::string_view s, ContentReader& reader) {
       while (i < n && s[i] != '\r' && s[i] != '\n') ++i;
     } else if (c == '/') {
       std::size_t start = i++;
-      while (i < n && !is_delimiter(s[i])) ++i;
+      for (; i < n && !is_delimiter(s[i]); ++i)
+        if (is_doubtful(s[i])) return false;
       push(Operand::kName, s.substr(start, i - start));
     } else if (c == '(' || (c == '<' && !(i + 1 < n && s[i + 1] == '<'))) {
       ShownString str;
@@ -137,7 +140,8 @@ bool read_content(std::string_view s, ContentReader& reader) {
       return false;
     } else {
       std::size_t start = i;
-      while (i < n && !is_delimiter(s[i])) ++i;
+      for (; i < n && !is_delimiter(s[i]); ++i)
+        if (is_doubtful(s[i])) return false;
       std::string_view word = s.substr(start, i - start);
       char first = word[0];
       if ((first >= '0' && first <= '9') || first == '-' || first == '+' || first == '.') {

@@ -31,7 +31,8 @@ class ContentReader {
 };
 
 // Reads `content` to the end. False when it holds anything that is not plainly content (an
-// unbalanced string, array or dictionary, braces, an inline image without an end) or when
+// unbalanced string, array or dictionary, braces, an inline image without an end, a vertical tab
+// outside a string, which readers take apart differently) or when
 // `reader` stopped: then what it was told may be incomplete.
 bool read_content(std::string_view content, ContentReader& reader);
 
