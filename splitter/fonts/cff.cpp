@@ -93,7 +93,7 @@ bool CffFont::read_index(std::size_t at, Index& index) const {
   std::uint32_t last = 1;
   for (std::uint32_t k = 0; k <= count; ++k) {
     std::uint32_t offset = get(cff_, offsets + k * index.off_size, index.off_size, ok);
-    if (!ok || offset < last || offset - 1 > cff_.size() - data) return false;
+    if (!ok || offset < last || offset > cff_.size() - data) return false;
     if (k > 0) index.items.push_back({data + last, offset - last});
     last = offset;
   }

@@ -8,8 +8,6 @@
 
 #include <qpdf/QPDFObjectHandle.hh>
 
-#include <zlib.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -55,38 +53,11 @@ FontSubsets::~FontSubsets() {
   }
 }
 
-// One zlib stream for every program of the run: setting one up costs more than compressing a
-// small font.
-struct FontSubsets::Deflater {
-  // What the page file carries is compressed at zlib's fastest setting, the encrypted part of a
-  // Type 1 program too: storing it, or coding it by Huffman codes alone, took a third (a sixth) of
-  // the CPU of a LaTeX document's burst away, but gave page files 6% (5%) larger. The dropped
-  // charstrings of a CFF subset are zeros, which any setting takes away.
-  Deflater() {
-    if (deflateInit(&z, 1) != Z_OK) throw std::bad_alloc();
-  }
-  ~Deflater() { deflateEnd(&z); }
-  Deflater(const Deflater&) = delete;
-  Deflater& operator=(const Deflater&) = delete;
-  void run(const std::string& in, std::string& out) {
-    if (in.size() > (1u << 30)) throw std::length_error("a font program too large to compress");
-    deflateReset(&z);
-    out.resize(deflateBound(&z, static_cast<uLong>(in.size())));
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
-    z.avail_in = static_cast<uInt>(in.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::runtime_error("compression failed");
-    out.resize(z.total_out);
-  }
-  z_stream z{};
-};
-
 // What the decoded programs, and the last subset of each, may hold: the fonts of a typical
 // document fit many times over, and the peak memory of a large one grows by no more.
 constexpr std::size_t kParsedBudget = 512u << 10, kPackedBudget = 256u << 10;
 
-FontSubsets::FontSubsets(QPDF& pdf) : pdf_(pdf), deflater_(std::make_unique<Deflater>()) {}
+FontSubsets::FontSubsets(QPDF& pdf) : pdf_(pdf) {}
 
 ParsedProgram* FontSubsets::program_data(QPDFObjectHandle stream) {
   if (auto it = parsed_.find(stream.getObjGen()); it != parsed_.end()) return it->second.get();
@@ -196,7 +167,7 @@ bool FontSubsets::subset(Program& p, Substitutes& substitutes) {
   // A font that the pages draw alike (a running head's, say) is compressed once for all of them.
   Packed& last = packed_by_program_[p.stream.getObjGen()];
   if (last.glyphs != cut.glyphs) {
-    deflater_->run(cut.data, packed_);
+    deflater_.run(cut.data, packed_);
     packed_bytes_ -= last.data.size();
     last = {};
     if (packed_.size() <= kPackedBudget - packed_bytes_) {
@@ -231,7 +202,7 @@ bool FontSubsets::subset(Program& p, Substitutes& substitutes) {
         if (cut.cids[cid]) bits.back() = static_cast<char>(bits.back() | (0x80 >> (cid % 8)));
       }
       while (bits.size() > 1 && bits.back() == '\0') bits.pop_back();
-      deflater_->run(bits, packed_);
+      deflater_.run(bits, packed_);
       substitutes[cid_set.getObjGen()] = packed_stream(packed_, QPDFObjectHandle::newDictionary());
     }
     substitutes[descriptor.getObjGen()] = copy;
