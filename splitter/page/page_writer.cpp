@@ -65,13 +65,11 @@ void mend_contents(QPDFObjectHandle page, Substitutes& substitutes) {
     substitutes[contents.getObjGen()] = mended;
     return;
   }
-  auto it = substitutes.find(page.getObjGen());
-  QPDFObjectHandle copy = (it != substitutes.end() ? it->second : page).shallowCopy();
+  QPDFObjectHandle copy = substitute_copy(substitutes, page);
   if (mended.isNull())
     copy.removeKey("/Contents");
   else
     copy.replaceKey("/Contents", mended);
-  substitutes[page.getObjGen()] = copy;
 }
 
 }  // namespace

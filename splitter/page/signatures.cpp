@@ -56,23 +56,18 @@ bool unsign_page(QPDFObjectHandle page, Substitutes& substitutes, std::set<QPDFO
     // The nodes up to the one that holds the type or the value: what lies above is a plain
     // parent, which other fields may share.
     const std::size_t last = std::max(type_at, value_at);
-    auto substitute = [&](QPDFObjectHandle node) {
-      auto it = substitutes.find(node.getObjGen());
-      return substitutes[node.getObjGen()] =
-                 (it != substitutes.end() ? it->second : node).shallowCopy();
-    };
     // The widget becomes an annotation alone; the field's nodes leave the tree, and with them
     // the value. What holds them (the form, or a plain parent) lists them no more.
     for (std::size_t i = 0; i <= last; ++i) {
       if (!chain[i].isIndirect()) continue;
-      QPDFObjectHandle copy = substitute(chain[i]);
+      QPDFObjectHandle copy = substitute_copy(substitutes, chain[i]);
       for (const char* key : kSignatureKeys) copy.removeKey(key);
       if (i == 0) copy.removeKey("/Parent");
     }
     if (last + 1 == chain.size()) {
       if (chain[last].isIndirect()) dropped.insert(chain[last].getObjGen());
     } else if (chain[last + 1].isIndirect()) {
-      QPDFObjectHandle parent = substitute(chain[last + 1]);
+      QPDFObjectHandle parent = substitute_copy(substitutes, chain[last + 1]);
       QPDFObjectHandle kids = parent.getKey("/Kids");
       if (kids.isArray()) {
         std::vector<QPDFObjectHandle> kept;

@@ -15,6 +15,13 @@ namespace pagerift::splitter {
 // Objects written in place of the source's own, keyed by the object they stand in for.
 using Substitutes = std::map<QPDFObjGen, QPDFObjectHandle>;
 
+// A fresh copy of what stands in for `obj` (its substitute, or `obj` itself), made its substitute,
+// for a part of the writer to change: the changes of earlier parts stay.
+inline QPDFObjectHandle substitute_copy(Substitutes& substitutes, QPDFObjectHandle obj) {
+  auto it = substitutes.find(obj.getObjGen());
+  return substitutes[obj.getObjGen()] = (it != substitutes.end() ? it->second : obj).shallowCopy();
+}
+
 class Encryption;
 
 // How a page file is laid out and protected.
