@@ -59,10 +59,13 @@ def test_settings_file_presets_the_lists_and_folder_and_a_second_start_ends_sile
     (stage / "setup.ini").write_bytes(b"2,1,0,D:\\Out Put\r\n")
     app.start()
 
-    c = wininfo.wait_controls(wineprefix, lambda c: c["txtPath"]["text"] == "D:\\Out Put", 15,
-                              "txtPath to take the settings file's folder")
-    assert {name: selected(c[name]) for name in LISTS} == {"cmbBR": "56", "cmbR": "44100",
-                                                              "cmbChannel": "Mono"}
+    # The shell brings the controls in line one after another, and a reader in another process can
+    # be answered between two of them: wait for the whole preset, not for the folder alone.
+    want = {"cmbBR": "56", "cmbR": "44100", "cmbChannel": "Mono"}
+    c = wininfo.wait_controls(
+        wineprefix, lambda c: c["txtPath"]["text"] == "D:\\Out Put" and
+        {name: selected(c[name]) for name in LISTS} == want, 15,
+        "txtPath and the lists to take the settings file's preset")
     assert c["txtPath"]["focused"]
 
     # The second copy may create its window before it finds the first one running; it must never map it.
