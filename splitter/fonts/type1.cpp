@@ -189,6 +189,11 @@ bool Type1Font::read_private() {
     entry.end = t.at;
     glyphs_.push_back(std::move(entry));
   }
+  // Of two glyphs of one name, readers may take either: such a program is not cut.
+  for (std::size_t k = 0; k < glyphs_.size(); ++k)
+    if (!by_name_.emplace(glyphs_[k].name, k).second) return false;
+  reach_.assign(glyphs_.size(), Reach{});
+  budget_ = kMaxSteps;
   return !glyphs_.empty() && t.peek() == "end";
 }
 
@@ -209,10 +214,7 @@ bool Type1Font::parse(std::string_view program, std::size_t length1, std::size_t
   return read_encoding(clear_) && read_private();
 }
 
-bool Type1Font::has_glyph(const std::string& name) const {
-  return std::any_of(glyphs_.begin(), glyphs_.end(),
-                     [&](const Entry& e) { return e.name == name; });
-}
+bool Type1Font::has_glyph(const std::string& name) const { return by_name_.count(name) != 0; }
 
 std::string Type1Font::plain(const Entry& entry) const {
   std::string_view code(private_.data() + entry.data, entry.size);
@@ -223,8 +225,7 @@ std::string Type1Font::plain(const Entry& entry) const {
 }
 
 bool Type1Font::run(std::string_view code, std::vector<double>& stack, std::vector<double>& ps,
-                    std::vector<bool>& subrs, std::vector<std::string>& more, int depth,
-                    long& budget) const {
+                    Reach& reach, int depth) const {
   const double unknown = std::nan("");
   auto pop = [&]() {
     if (stack.empty()) return unknown;
@@ -238,7 +239,7 @@ bool Type1Font::run(std::string_view code, std::vector<double>& stack, std::vect
     return true;
   };
   for (std::size_t i = 0; i < code.size();) {
-    if (--budget < 0 || stack.size() > 64) return false;
+    if (--budget_ < 0 || stack.size() > 64) return false;
     auto v = static_cast<unsigned char>(code[i++]);
     if (v >= 32) {
       double number = 0;
@@ -260,11 +261,12 @@ bool Type1Font::run(std::string_view code, std::vector<double>& stack, std::vect
     if (v == 10) {  // callsubr
       std::size_t n = 0;
       if (depth >= kMaxSubrDepth || !index(pop(), subrs_.size(), n)) return false;
-      subrs[n] = true;
-      int done = 0;
+      if (!called_[n]) {
+        called_[n] = true;
+        reach.subrs.push_back(static_cast<std::uint32_t>(n));
+      }
       std::string body = plain(subrs_[n]);
-      if (!run(body, stack, ps, subrs, more, depth + 1, budget)) return false;
-      (void)done;
+      if (!run(body, stack, ps, reach, depth + 1)) return false;
       continue;
     }
     if (v == 11) return true;  // return
@@ -283,7 +285,7 @@ bool Type1Font::run(std::string_view code, std::vector<double>& stack, std::vect
         if (!index(c, 256, k)) return false;
         append_base_names(BaseEncoding::kStandard, static_cast<unsigned>(k), names);
         if (names.empty()) return false;
-        more.push_back(names.front());
+        reach.more.push_back(names.front());
       }
       return true;
     }
@@ -314,30 +316,35 @@ bool Type1Font::run(std::string_view code, std::vector<double>& stack, std::vect
   return true;
 }
 
-bool Type1Font::follow(const std::string& charstring, std::vector<bool>& subrs,
-                       std::vector<std::string>& more, long& budget) const {
+const Type1Font::Reach& Type1Font::reach(std::size_t glyph) const {
+  Reach& r = reach_[glyph];
+  if (r.read) return r;
+  r.read = true;
+  called_.assign(subrs_.size(), false);
   std::vector<double> stack, ps;
-  return run(charstring, stack, ps, subrs, more, 0, budget);
+  r.ok = run(plain(glyphs_[glyph]), stack, ps, r, 0);
+  if (!r.ok) r.subrs.clear(), r.more.clear();
+  return r;
 }
 
 bool Type1Font::subset(const std::set<std::string>& names, std::string& out, std::size_t& length1,
                        std::size_t& length2, std::size_t& length3,
                        std::vector<std::string>& kept) const {
-  std::map<std::string, std::size_t> by_name;
-  for (std::size_t k = 0; k < glyphs_.size(); ++k) by_name.emplace(glyphs_[k].name, k);
   std::vector<bool> keep(glyphs_.size(), false), subrs(subrs_.size(), false);
   // Subroutines 0 to 3 carry the flex and hint replacement mechanism.
   for (std::size_t k = 0; k < 4 && k < subrs.size(); ++k) subrs[k] = true;
   std::vector<std::string> todo(names.begin(), names.end());
   todo.push_back(".notdef");
-  long budget = kMaxSteps;
   while (!todo.empty()) {
     std::string name = std::move(todo.back());
     todo.pop_back();
-    auto it = by_name.find(name);
-    if (it == by_name.end() || keep[it->second]) continue;
+    auto it = by_name_.find(name);
+    if (it == by_name_.end() || keep[it->second]) continue;
     keep[it->second] = true;
-    if (!follow(plain(glyphs_[it->second]), subrs, todo, budget)) return false;
+    const Reach& r = reach(it->second);
+    if (!r.ok) return false;
+    for (std::uint32_t n : r.subrs) subrs[n] = true;
+    todo.insert(todo.end(), r.more.begin(), r.more.end());
   }
   // Whatever a kept subroutine reaches was followed with it; the others become a bare return.
   std::string bare(len_iv_ < 0 ? 0 : static_cast<std::size_t>(len_iv_), '\0');

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace pagerift::splitter::fonts {
@@ -27,7 +29,7 @@ class Type1Font {
   // accented characters (seac) and the subroutines they reach; every other subroutine becomes
   // one that only returns, and those past the last one kept are dropped. `kept` gets the glyph
   // names kept, in the program's order. False when a glyph's charstring cannot be followed with
-  // certainty.
+  // certainty. What each glyph reaches is read once, for the first subset that keeps it.
   bool subset(const std::set<std::string>& names, std::string& out, std::size_t& length1,
               std::size_t& length2, std::size_t& length3, std::vector<std::string>& kept) const;
 
@@ -37,18 +39,27 @@ class Type1Font {
     std::size_t data, size;  // of its charstring, in private_
     std::string name;        // a glyph's name
   };
+  // The subroutines a glyph's charstring calls, and the glyphs its accent (seac) is made of.
+  struct Reach {
+    bool read = false, ok = false;
+    std::vector<std::uint32_t> subrs;
+    std::vector<std::string> more;
+  };
   bool read_encoding(std::string_view clear);
   bool read_private();
-  bool follow(const std::string& charstring, std::vector<bool>& subrs,
-              std::vector<std::string>& more, long& budget) const;
-  bool run(std::string_view code, std::vector<double>& stack, std::vector<double>& ps,
-           std::vector<bool>& subrs, std::vector<std::string>& more, int depth, long& budget) const;
+  const Reach& reach(std::size_t glyph) const;
+  bool run(std::string_view code, std::vector<double>& stack, std::vector<double>& ps, Reach& reach,
+           int depth) const;
   std::string plain(const Entry& entry) const;
 
   std::string_view clear_, trailer_;
   std::string private_;  // decrypted, with its four leading bytes
   int len_iv_ = 4;
   std::vector<Entry> subrs_, glyphs_;
+  std::unordered_map<std::string, std::size_t> by_name_;
+  mutable std::vector<Reach> reach_;  // by glyph
+  mutable std::vector<bool> called_;  // by subroutine, while one glyph is read
+  mutable long budget_ = 0;           // operators left to run, all glyphs together
   std::size_t subrs_count_at_ = 0, subrs_count_end_ = 0;  // the N of "/Subrs N array"
   std::vector<std::string> encoding_;
   bool standard_encoding_ = false;
