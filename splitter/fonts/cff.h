@@ -32,6 +32,9 @@ class CffFont {
   // of the glyphs kept, and writes the font with only those charstrings; `freed` gets the bytes
   // that became zeros. False when a charstring cannot be followed with certainty.
   bool subset(std::vector<bool>& keep, std::string& out, std::size_t& freed) const;
+  // Where the charstrings are, which are all a subset changes.
+  std::size_t charstrings_start() const { return charstrings_index_.start; }
+  std::size_t charstrings_end() const { return charstrings_index_.end; }
 
  private:
   struct Range {

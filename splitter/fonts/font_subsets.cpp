@@ -8,6 +8,7 @@
 
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -53,26 +54,67 @@ FontSubsets::~FontSubsets() {
   }
 }
 
-// What the decoded programs, and the last subset of each, may hold: the fonts of a typical
-// document fit many times over, and the peak memory of a large one grows by no more.
-constexpr std::size_t kParsedBudget = 512u << 10, kPackedBudget = 256u << 10;
+// What the decoded programs, the last subset of each and the compressed ends of Type 1 programs
+// may hold: the fonts of a typical document fit many times over, and the peak memory of a large
+// one grows by no more.
+constexpr std::size_t kParsedBudget = 2u << 20, kPackedBudget = 256u << 10,
+                      kEndsBudget = 128u << 10;
 
 FontSubsets::FontSubsets(QPDF& pdf) : pdf_(pdf) {}
 
-ParsedProgram* FontSubsets::program_data(QPDFObjectHandle stream) {
-  if (auto it = parsed_.find(stream.getObjGen()); it != parsed_.end()) return it->second.get();
-  scratch_.type1.reset();
-  scratch_.truetype.reset();
-  scratch_.cff.reset();
-  scratch_.unreadable = false;
-  if (!decoded(stream, scratch_.data)) return nullptr;
+ParsedProgram* FontSubsets::program_data(QPDFObjectHandle stream, bool type1) {
+  QPDFObjGen og = stream.getObjGen();
+  if (auto it = parsed_.find(og); it != parsed_.end()) {
+    it->second.used = ++clock_;
+    return it->second.program.get();
+  }
+  auto program = std::make_unique<ParsedProgram>();
+  if (!decoded(stream, program->data)) return nullptr;
   // A Type 1 program is kept decrypted too: twice its size.
-  std::size_t cost = 2 * scratch_.data.size();
-  if (cost > kParsedBudget - parsed_bytes_) return &scratch_;
+  std::size_t cost = (type1 ? 2 : 1) * program->data.size();
+  if (cost > kParsedBudget) {
+    scratch_ = std::move(program);
+    return scratch_.get();
+  }
+  // The programs of the pages just written are the likeliest on the next.
+  while (cost > kParsedBudget - parsed_bytes_) {
+    auto oldest = std::min_element(parsed_.begin(), parsed_.end(),
+                                   [](auto& a, auto& b) { return a.second.used < b.second.used; });
+    parsed_bytes_ -= oldest->second.cost;
+    parsed_.erase(oldest);
+  }
   parsed_bytes_ += cost;
-  auto kept = std::make_unique<ParsedProgram>();
-  kept->data = std::move(scratch_.data);
-  return (parsed_[stream.getObjGen()] = std::move(kept)).get();
+  Kept& kept = parsed_[og];
+  kept = {std::move(program), cost, ++clock_};
+  return kept.program.get();
+}
+
+void FontSubsets::pack(QPDFObjGen program, const ProgramSubset& cut, std::string& out) {
+  std::string_view data = cut.data;
+  if (cut.head == 0 && cut.tail == 0) return deflater_.run(cut.data, out);
+  if (cut.head > data.size() || cut.tail > data.size() - cut.head)
+    throw std::logic_error("a subset's parts overlap");
+  auto it = ends_.find(program);
+  const Ends* ends = it == ends_.end() ? nullptr : &it->second;
+  if (ends && (ends->head.size != cut.head || ends->tail.size != cut.tail)) ends = nullptr;
+  if (!ends) {
+    Ends& made = ends_scratch_;
+    piece_deflater_.piece(data.substr(0, cut.head), false, made.head);
+    piece_deflater_.piece(data.substr(data.size() - cut.tail), true, made.tail);
+    std::size_t cost = made.head.data.size() + made.tail.data.size();
+    if (it == ends_.end() && cost <= kEndsBudget - ends_bytes_) {
+      ends_bytes_ += cost;
+      ends = &(ends_[program] = std::move(made));
+    } else {
+      ends = &made;
+    }
+  }
+  std::string_view middle = data.substr(cut.head, data.size() - cut.head - cut.tail);
+  if (cut.middle_stored)
+    stored_piece(middle, middle_);
+  else
+    middle_deflater_.piece(middle, false, middle_);
+  join_stream({&ends->head, &middle_, &ends->tail}, out);
 }
 
 QPDFObjectHandle FontSubsets::packed_stream(const std::string& packed, QPDFObjectHandle dict) {
@@ -149,7 +191,8 @@ void FontSubsets::prepare(QPDFObjectHandle page, QPDFObjectHandle acroform,
 }
 
 bool FontSubsets::subset(Program& p, Substitutes& substitutes) {
-  ProgramUse use{p.stream, program_data(p.stream), p.fonts, &use_.shown(), &encodings_};
+  ProgramUse use{p.stream, program_data(p.stream, p.kind == Program::kType1), p.fonts,
+                 &use_.shown(), &encodings_};
   if (!use.program) return false;
   ProgramSubset cut;
   bool ok = p.kind == Program::kType1 ? subset_type1(use, cut)
@@ -167,7 +210,7 @@ bool FontSubsets::subset(Program& p, Substitutes& substitutes) {
   // A font that the pages draw alike (a running head's, say) is compressed once for all of them.
   Packed& last = packed_by_program_[p.stream.getObjGen()];
   if (last.glyphs != cut.glyphs) {
-    deflater_.run(cut.data, packed_);
+    pack(p.stream.getObjGen(), cut, packed_);
     packed_bytes_ -= last.data.size();
     last = {};
     if (packed_.size() <= kPackedBudget - packed_bytes_) {
@@ -196,12 +239,10 @@ bool FontSubsets::subset(Program& p, Substitutes& substitutes) {
     }
     if (QPDFObjectHandle cid_set = copy.getKey("/CIDSet");
         cid_set.isStream() && !cut.cids.empty()) {
-      std::string bits;
-      for (std::size_t cid = 0; cid < cut.cids.size(); ++cid) {
-        if (cid % 8 == 0) bits += '\0';
-        if (cut.cids[cid]) bits.back() = static_cast<char>(bits.back() | (0x80 >> (cid % 8)));
-      }
-      while (bits.size() > 1 && bits.back() == '\0') bits.pop_back();
+      // One bit a CID, up to the last one kept (the CIDs are in order).
+      std::string bits(cut.cids.back() / 8 + 1, '\0');
+      for (std::uint16_t cid : cut.cids)
+        bits[cid / 8] = static_cast<char>(bits[cid / 8] | (0x80 >> (cid % 8)));
       deflater_.run(bits, packed_);
       substitutes[cid_set.getObjGen()] = packed_stream(packed_, QPDFObjectHandle::newDictionary());
     }

@@ -42,8 +42,10 @@ class FontSubsets {
   bool subset(Program& program, Substitutes& substitutes);
   // A stream of the pool with `packed` (compressed) as its data.
   QPDFObjectHandle packed_stream(const std::string& packed, QPDFObjectHandle dict);
+  // `cut` compressed into `out`.
+  void pack(QPDFObjGen program, const ProgramSubset& cut, std::string& out);
   // The program decoded, from the cache where it is kept; null when it cannot be read.
-  ParsedProgram* program_data(QPDFObjectHandle stream);
+  ParsedProgram* program_data(QPDFObjectHandle stream, bool type1);
 
   QPDF& pdf_;
   GlyphUse use_;
@@ -52,10 +54,15 @@ class FontSubsets {
   // does not grow with every page.
   std::vector<QPDFObjectHandle> pool_;
   std::size_t pooled_ = 0;
-  // Programs are decoded and read once for the pages that carry them, within a budget.
-  std::map<QPDFObjGen, std::unique_ptr<ParsedProgram>> parsed_;
-  std::size_t parsed_bytes_ = 0;
-  ParsedProgram scratch_;  // one that does not fit
+  // Programs are decoded and read once for the pages that carry them, within a budget; the one
+  // used longest ago makes room.
+  struct Kept {
+    std::unique_ptr<ParsedProgram> program;
+    std::size_t cost = 0, used = 0;
+  };
+  std::map<QPDFObjGen, Kept> parsed_;
+  std::size_t parsed_bytes_ = 0, clock_ = 0;
+  std::unique_ptr<ParsedProgram> scratch_;  // one larger than all the budget
   struct Packed {
     std::string glyphs, data;
   };
@@ -63,11 +70,23 @@ class FontSubsets {
   std::size_t packed_bytes_ = 0;
   std::map<QPDFObjGen, CodeNames> encodings_;
   std::string data_, packed_;
-  // What the page file carries is compressed at zlib's fastest setting, the encrypted part of a
-  // Type 1 program too: storing it, or coding it by Huffman codes alone, took a third (a sixth) of
-  // the CPU of a LaTeX document's burst away, but gave page files 6% (5%) larger. The dropped
-  // charstrings of a CFF subset are zeros, which any setting takes away.
+  // What the page file carries is compressed at zlib's fastest setting. The dropped charstrings
+  // of a CFF subset are zeros, which any setting takes away.
   Deflater deflater_{1};
+  // Most of a program is the same in every subset of it (a CFF program but its charstrings, a
+  // Type 1 program's cleartext part and trailer): those parts are compressed once, at the best
+  // setting, and joined to the part that changes. A Type 1 program's encrypted part does not
+  // compress at all (1.0008 of its size at any setting, over 30 programs of pdfTeX, Computer
+  // Modern and Latin Modern), and compressing it was most of the burst's CPU: it is stored.
+  struct Ends {
+    DeflatePiece head, tail;
+  };
+  std::map<QPDFObjGen, Ends> ends_;
+  std::size_t ends_bytes_ = 0;
+  Ends ends_scratch_;
+  DeflatePiece middle_;
+  Deflater middle_deflater_{1, true};
+  Deflater piece_deflater_{9, true};
 };
 
 }  // namespace pagerift::splitter::fonts

@@ -172,8 +172,12 @@ bool GlyphUse::show(QPDFObjectHandle font, const std::string& bytes, bool uncert
   if (two_bytes != (shown.codes.size() == 65536)) return false;
   auto byte = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
   if (two_bytes) {
-    for (std::size_t k = 0; k + 1 < bytes.size(); k += 2)
-      shown.codes[byte(k) << 8 | byte(k + 1)] = true;
+    for (std::size_t k = 0; k + 1 < bytes.size(); k += 2) {
+      auto code = static_cast<std::uint16_t>(byte(k) << 8 | byte(k + 1));
+      if (shown.codes[code]) continue;
+      shown.codes[code] = true;
+      shown.listed.push_back(code);
+    }
   } else {
     for (std::size_t k = 0; k < bytes.size(); ++k) shown.codes[byte(k)] = true;
     // A raw line end is a line feed to some readers and itself to others.

@@ -3,6 +3,7 @@
 
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -15,6 +16,7 @@ namespace pagerift::splitter::fonts {
 struct FontCodes {
   QPDFObjectHandle font;
   std::vector<bool> codes;
+  std::vector<std::uint16_t> listed;  // a Type 0 font's codes shown, each once
 };
 
 class GlyphUse {

@@ -104,17 +104,21 @@ bool names_drawn(const ProgramUse& use, const std::vector<std::string>* own,
   return true;
 }
 
-// The CIDs a Type 0 font shows, 0 among them; false when its descendant is not of `subtype`.
+// Adds the CIDs a Type 0 font shows, and 0, to `cids`; false when its descendant is not of
+// `subtype`. `in_order` puts them in order, each once, when all fonts are added.
 bool cids_drawn(const ProgramUse& use, QPDFObjectHandle font, const char* subtype,
-                std::vector<bool>& cids) {
+                std::vector<std::uint16_t>& cids) {
   if (!described(font).getKey("/Subtype").isNameAndEquals(subtype)) return false;
-  const std::vector<bool>* codes = shown(use, font);
-  cids.resize(65536, false);
-  cids[0] = true;
-  if (codes)
-    for (std::size_t cid = 0; cid < 65536; ++cid)
-      if ((*codes)[cid]) cids[cid] = true;
+  auto it = use.shown->find(font.getObjGen());
+  cids.push_back(0);
+  if (it != use.shown->end())
+    cids.insert(cids.end(), it->second.listed.begin(), it->second.listed.end());
   return true;
+}
+
+void in_order(std::vector<std::uint16_t>& cids) {
+  std::sort(cids.begin(), cids.end());
+  cids.erase(std::unique(cids.begin(), cids.end()), cids.end());
 }
 
 }  // namespace
@@ -175,6 +179,9 @@ bool subset_type1(const ProgramUse& use, ProgramSubset& out) {
                  {"/Length3", static_cast<long long>(l3)}};
   for (auto& name : out.names) out.glyphs += "/" + name;
   out.saved = use.program->data.size() - std::min(use.program->data.size(), out.data.size());
+  out.head = l1;
+  out.tail = l3;
+  out.middle_stored = true;
   return true;
 }
 
@@ -195,9 +202,10 @@ bool subset_truetype(const ProgramUse& use, ProgramSubset& out) {
       if (map.isStream() ? !decoded(map, table)
                          : !map.isNull() && !map.isNameAndEquals("/Identity"))
         return false;
+      std::size_t from = out.cids.size();
       if (!cids_drawn(use, font, "/CIDFontType2", out.cids)) return false;
-      for (std::uint32_t cid = 0; cid < 65536; ++cid) {
-        if (!out.cids[cid]) continue;
+      for (std::size_t k = from; k < out.cids.size(); ++k) {
+        std::uint32_t cid = out.cids[k];
         if (!map.isStream())
           add(cid);
         else if (2 * cid + 1 < table.size())
@@ -233,6 +241,7 @@ bool subset_truetype(const ProgramUse& use, ProgramSubset& out) {
     }
   }
   if (!program.subset(keep, out.data)) return false;
+  in_order(out.cids);
   out.lengths = {{"/Length1", static_cast<long long>(out.data.size())}};
   for (std::size_t g = 0; g < keep.size(); ++g)
     if (keep[g]) out.glyphs += std::to_string(g) + " ";
@@ -247,9 +256,10 @@ bool subset_cff(const ProgramUse& use, ProgramSubset& out) {
   std::vector<bool> keep(program.glyph_count(), false);
   if (program.cid_keyed() || is_type0(use.fonts.front())) {
     for (auto& font : use.fonts) {
+      std::size_t from = out.cids.size();
       if (!is_type0(font) || !cids_drawn(use, font, "/CIDFontType0", out.cids)) return false;
-      for (std::uint32_t cid = 0; cid < 65536; ++cid) {
-        if (!out.cids[cid]) continue;
+      for (std::size_t k = from; k < out.cids.size(); ++k) {
+        std::uint32_t cid = out.cids[k];
         // A CFF font that is not CID-keyed is drawn by glyph id.
         long g = program.cid_keyed() ? program.glyph_of_cid(cid) : static_cast<long>(cid);
         if (g >= 0 && static_cast<std::size_t>(g) < keep.size())
@@ -263,6 +273,9 @@ bool subset_cff(const ProgramUse& use, ProgramSubset& out) {
       if (long g = program.glyph_named(name); g >= 0) keep[static_cast<std::size_t>(g)] = true;
   }
   if (!program.subset(keep, out.data, out.saved)) return false;
+  in_order(out.cids);
+  out.head = program.charstrings_start();
+  out.tail = out.data.size() - program.charstrings_end();
   for (std::size_t g = 0; g < keep.size(); ++g) {
     if (!keep[g]) continue;
     out.glyphs += std::to_string(g) + " ";

@@ -6,6 +6,7 @@
 
 #include <qpdf/QPDFObjectHandle.hh>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -46,10 +47,15 @@ struct ProgramUse {
 struct ProgramSubset {
   std::string data;
   std::vector<std::pair<std::string, long long>> lengths;  // /Length1 and the like
-  std::vector<std::string> names;  // the glyph names kept, where the program names them
-  std::vector<bool> cids;          // the CIDs kept, in a CID font
-  std::string glyphs;              // what was kept, for the subset tag
-  std::size_t saved = 0;           // bytes of the program no longer drawn
+  std::vector<std::string> names;   // the glyph names kept, where the program names them
+  std::vector<std::uint16_t> cids;  // the CIDs kept, in a CID font: in order, each once
+  std::string glyphs;               // what was kept, for the subset tag
+  std::size_t saved = 0;            // bytes of the program no longer drawn
+  // The first `head` and the last `tail` bytes of `data` are the same in every subset of the
+  // program; `middle_stored` when what is between them does not compress (a Type 1 program's
+  // encrypted part).
+  std::size_t head = 0, tail = 0;
+  bool middle_stored = false;
 };
 
 // Each false when the program, or the way the fonts use it, cannot be read with certainty.
