@@ -19,6 +19,7 @@ set(CMAKE_CXX_FLAGS_RELWITHDEBINFO "-O1 -g")
 # itself is C++17, and so, in this configuration only, are the targets that include its headers.
 function(pagerift_qpdf_users_as_cxx17)
   foreach(target pagerift_burst pagerift-burst splitter_tests fuzz_burst fuzz_scanner fuzz_seeds
+      fuzz_text fuzz_type1 fuzz_truetype fuzz_cff
       page-census)
     set_target_properties(${target} PROPERTIES CXX_STANDARD 17)
     target_compile_options(${target} PRIVATE -Wno-c++20-extensions)

@@ -20,6 +20,9 @@ PACKAGES=(
   qpdf poppler-utils zip unzip
   # the only fonts Wine sees in the tests (tools/wine-fonts/fonts.conf)
   fonts-dejavu-core
+  # the splitter's font tests: Type 1 and CFF programs to embed, and fontTools to read the subsets
+  # and make the font fuzz seeds
+  fonts-urw-base35 python3-fonttools
   # comparison in the benchmarks
   pdftk-java time ghostscript groff
 )

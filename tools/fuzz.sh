@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Fuzzes one target under AddressSanitizer and UndefinedBehaviorSanitizer with libFuzzer, on one
 # core, at low priority.
-#   tools/fuzz.sh TARGET SECONDS    TARGET: burst, scanner or settings
+#   tools/fuzz.sh TARGET SECONDS    TARGET: burst, scanner, settings, text, type1, truetype or cff
 # It builds the sanitizer configuration (build/fuzz), writes the seeds (PDFs our tests make and
-# qpdf's test files, their pages' content, a few setup.ini files) and grows its corpus in
+# qpdf's test files, their pages' content, a few setup.ini files, small font programs made by
+# tests/fuzz/font_seeds.py) and grows its corpus in
 # build/fuzz/corpus/TARGET. An input that crashes, hangs or trips a sanitizer is left in
 # build/fuzz/findings/TARGET: once fixed, minimise it (fuzz_TARGET -minimize_crash=1 -runs=2000
 # FILE) and keep it in tests/fuzz/regressions/TARGET, which every test run goes through.
@@ -14,9 +15,10 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 TARGET=${1:-}
 SECONDS_=${2:-}
 case $TARGET in
-  burst | scanner) DICT=$ROOT/tests/fuzz/pdf.dict ;;
+  burst | scanner | text) DICT=$ROOT/tests/fuzz/pdf.dict ;;
   settings) DICT=$ROOT/tests/fuzz/settings.dict ;;
-  *) echo "usage: tools/fuzz.sh burst|scanner|settings SECONDS" >&2; exit 1 ;;
+  type1 | truetype | cff) DICT=$ROOT/tests/fuzz/fonts.dict ;;
+  *) echo "usage: tools/fuzz.sh burst|scanner|settings|text|type1|truetype|cff SECONDS" >&2; exit 1 ;;
 esac
 [[ $SECONDS_ =~ ^[0-9]+$ ]] || { echo "fuzz: SECONDS must be a whole number" >&2; exit 1; }
 
@@ -24,6 +26,7 @@ JOBS=${JOBS:-1} "$ROOT/tools/build.sh" sanitize >/dev/null
 FUZZ=$ROOT/build/fuzz
 CORPUS=$(sed -n 's/^PAGERIFT_QPDF_CORPUS:PATH=//p' "$FUZZ/CMakeCache.txt")
 [ -d "$FUZZ/seeds/$TARGET" ] || "$FUZZ/tests/fuzz/fuzz_seeds" "$FUZZ/seeds" "$CORPUS" >/dev/null
+[ -d "$FUZZ/seeds/$TARGET" ] || /usr/bin/python3 "$ROOT/tests/fuzz/font_seeds.py" "$FUZZ/seeds" >/dev/null 2>&1
 mkdir -p "$FUZZ/corpus/$TARGET" "$FUZZ/findings/$TARGET" "$FUZZ/logs" "$FUZZ/run"
 # A copy runs, so that building (tools/test.sh) during a campaign does not pull it from under it.
 RUN=$FUZZ/run/fuzz_$TARGET.$$

@@ -75,7 +75,12 @@ void mend_contents(QPDFObjectHandle page, Substitutes& substitutes) {
 }  // namespace
 
 PageWriter::PageWriter(QPDF& pdf, std::string id_seed)
-    : pdf_(pdf), labels_(pdf), forms_(pdf), id_seed_(std::move(id_seed)), links_(pdf, pages_) {
+    : pdf_(pdf),
+      labels_(pdf),
+      forms_(pdf),
+      id_seed_(std::move(id_seed)),
+      links_(pdf, pages_),
+      fonts_(pdf) {
   QPDFPageDocumentHelper pages(pdf_);
   pages.pushInheritedAttributesToPage();
   try {
@@ -179,6 +184,7 @@ void PageWriter::write(std::size_t index, Pipeline& out) {
     signed_ = true;
     warn("it is signed; its page files are not");
   }
+  fonts_.prepare(page, acroform_, substitutes_);
   catalog.replaceKey("/AcroForm", form_for(page, dropped));
   for (auto& [key, value] : shared_entries_) catalog.replaceKey(key, value);
   structure_->add(index, catalog, substitutes_);

@@ -6,6 +6,7 @@
 #include <qpdf/QPDFAcroFormDocumentHelper.hh>
 #include <qpdf/QPDFPageLabelDocumentHelper.hh>
 
+#include "splitter/fonts/font_subsets.h"
 #include "splitter/page/links.h"
 #include "splitter/structure/structure.h"
 #include "splitter/write/encryption.h"
@@ -66,6 +67,7 @@ class PageWriter {
   bool signed_ = false;  // warned that page files are not signed
   LinkMender links_;
   std::optional<DocumentStructure> structure_;  // reads pages_ and links_
+  fonts::FontSubsets fonts_;
   Substitutes substitutes_;
   PageSerializer serializer_;
 };

@@ -101,8 +101,10 @@ class ContentSource : public InputSource {
   std::string name_ = "content";
 };
 
-// Where an inline image's data ends, as qpdf's content parser finds it: it drops the character
-// after ID and lets its tokenizer look for the EI that ends the data. `i` is just past ID.
+}  // namespace
+
+// As qpdf's content parser finds it: it drops the character after ID and lets its tokenizer look
+// for the EI that ends the data.
 bool skip_inline_image(std::string_view s, std::size_t& i) {
   auto input = std::make_shared<ContentSource>(s);
   input->seek(static_cast<qpdf_offset_t>(std::min(i + 1, s.size())), SEEK_SET);
@@ -114,6 +116,8 @@ bool skip_inline_image(std::string_view s, std::size_t& i) {
   i = static_cast<std::size_t>(input->tell());
   return true;
 }
+
+namespace {
 
 // An array or dictionary being read. qpdf warns about a dictionary key that is no name, a key
 // given twice and a key without a value; the scanner gives up on all three.

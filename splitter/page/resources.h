@@ -26,6 +26,10 @@ const char* resource_type(std::string_view op);
 // odd dictionaries, "#" in names, integers past 64 bits): such content is left to it.
 bool scan_resource_names(std::string_view content, ResourceNames& names);
 
+// Where an inline image's data ends: `i` is just past its ID on the way in, and just past its
+// data on the way out. False when qpdf's tokenizer finds no end.
+bool skip_inline_image(std::string_view content, std::size_t& i);
+
 // What qpdf's QPDFPageDocumentHelper::removeUnreferencedResources does, to the same result, objects
 // and warnings; only the content streams are read with scan_resource_names where it can, and a
 // form XObject that many pages draw is read once.

@@ -80,7 +80,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   fs::path out = argv[1];
-  for (const char* target : {"burst", "scanner", "settings"}) fs::create_directories(out / target);
+  for (const char* target : {"burst", "scanner", "settings", "text"})
+    fs::create_directories(out / target);
   generated_pdfs(out / "burst");
   if (argc > 2 && fs::is_directory(argv[2]))
     for (auto& entry : fs::directory_iterator(argv[2]))
@@ -90,6 +91,10 @@ int main(int argc, char** argv) {
   std::set<std::string> seen;
   for (auto& entry : fs::directory_iterator(out / "burst"))
     contents_of(entry.path(), out / "scanner", seen);
+  // The font code reads the same content for its text.
+  for (auto& entry : fs::directory_iterator(out / "scanner"))
+    fs::copy_file(entry.path(), out / "text" / entry.path().filename(),
+                  fs::copy_options::overwrite_existing);
   settings(out / "settings");
   std::printf("seeds in %s\n", out.c_str());
   return 0;
