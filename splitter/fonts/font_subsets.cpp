@@ -54,7 +54,7 @@ FontSubsets::~FontSubsets() {
   }
 }
 
-// What the decoded programs, the last subset of each and the compressed ends of Type 1 programs
+// What the decoded programs, the last subset of each and the compressed shared parts of each
 // may hold: the fonts of a typical document fit many times over, and the peak memory of a large
 // one grows by no more.
 constexpr std::size_t kParsedBudget = 3u << 19, kPackedBudget = 256u << 10,
