@@ -43,7 +43,69 @@ std::string tag_for(const std::string& name, const std::string& kept) {
   return tag + "+";
 }
 
+// A subset is worked out and written again on every page that carries its program, whatever it
+// leaves out. Below this size in the source (the stream as stored), what the page files gain
+// does not pay for that CPU (docs/BENCHMARKS.md has the figures): a document subset by its
+// producer for the whole of it (pdfTeX's Type 1 fonts: nine in ten under 26 kB) stays as it is;
+// whole fonts, large CID fonts and math fonts are cut down.
+constexpr long long kWorthSubsetting = 32 << 10;
+
+bool worth_subsetting(QPDFObjectHandle program) {
+  QPDFObjectHandle length = program.getDict().getKey("/Length");
+  return !length.isInteger() || length.getIntValue() >= kWorthSubsetting;
+}
+
+QPDFObjectHandle key_of(QPDFObjectHandle dict, const char* key) {
+  return dict.isDictionary() ? dict.getKey(key) : QPDFObjectHandle::newNull();
+}
+
 }  // namespace
+
+// Through the page's resources and those of everything they hold (forms, patterns, soft masks,
+// Type 3 fonts) and of its annotations' appearances, without reading any content: a page whose
+// programs are all too small is not read for its text at all.
+bool FontSubsets::worth_reading(QPDFObjectHandle page) {
+  std::vector<QPDFObjectHandle> todo{key_of(page, "/Resources")};
+  std::set<QPDFObjGen> seen, small;
+  auto add = [&](QPDFObjectHandle holder) {
+    if (holder.isStream()) {
+      if (holder.isIndirect() && !seen.insert(holder.getObjGen()).second) return;
+      holder = holder.getDict();
+    }
+    QPDFObjectHandle resources = key_of(holder, "/Resources");
+    if (resources.isDictionary()) todo.push_back(resources);
+  };
+  for (auto& stream : appearances(page)) add(stream);
+  // Past so many dictionaries, the page is read as any other.
+  for (std::size_t steps = 0; !todo.empty(); ++steps) {
+    if (steps > 4096) return true;
+    QPDFObjectHandle resources = todo.back();
+    todo.pop_back();
+    if (resources.isIndirect() && !seen.insert(resources.getObjGen()).second) continue;
+    QPDFObjectHandle fonts = key_of(resources, "/Font");
+    if (fonts.isDictionary())
+      for (auto& [name, font] : fonts.ditems()) {
+        if (key_of(font, "/Subtype").isNameAndEquals("/Type3")) add(font);
+        QPDFObjectHandle descriptor = key_of(described(font), "/FontDescriptor");
+        for (const char* key : {"/FontFile", "/FontFile2", "/FontFile3"}) {
+          QPDFObjectHandle program = key_of(descriptor, key);
+          if (!program.isStream()) continue;
+          if (worth_subsetting(program)) return true;
+          small.insert(program.getObjGen());
+        }
+      }
+    for (const char* type : {"/XObject", "/Pattern"}) {
+      QPDFObjectHandle dict = key_of(resources, type);
+      if (dict.isDictionary())
+        for (auto& [name, value] : dict.ditems()) add(value);
+    }
+    QPDFObjectHandle states = key_of(resources, "/ExtGState");
+    if (states.isDictionary())
+      for (auto& [name, state] : states.ditems()) add(key_of(key_of(state, "/SMask"), "/G"));
+  }
+  counts_["whole: too small to pay"] += small.size();
+  return false;
+}
 
 FontSubsets::~FontSubsets() {
   const char* path = std::getenv("PAGERIFT_FONT_COUNTS");
@@ -129,6 +191,7 @@ QPDFObjectHandle FontSubsets::packed_stream(const std::string& packed, QPDFObjec
 void FontSubsets::prepare(QPDFObjectHandle page, QPDFObjectHandle acroform,
                           Substitutes& substitutes) {
   pooled_ = 0;
+  if (!worth_reading(page)) return;
   // The encodings read are kept for the fonts of the pages to come, but for no more than so many
   // fonts: each takes some 15 kB.
   if (encodings_.size() > 32) encodings_.clear();
@@ -176,6 +239,7 @@ void FontSubsets::prepare(QPDFObjectHandle page, QPDFObjectHandle acroform,
     if (Program* p = program_of(font)) p->held = "direct font dictionary";
   for (auto& [og, p] : programs) {
     Substitutes mine;
+    if (p.held.empty() && !worth_subsetting(p.stream)) p.held = "too small to pay";
     if (p.held.empty()) {
       try {
         if (!subset(p, mine)) p.held = "program not read";

@@ -40,6 +40,8 @@ class FontSubsets {
 
  private:
   bool subset(Program& program, Substitutes& substitutes);
+  // Whether the page carries a program large enough to subset; counts the others when not.
+  bool worth_reading(QPDFObjectHandle page);
   // A stream of the pool with `packed` (compressed) as its data.
   QPDFObjectHandle packed_stream(const std::string& packed, QPDFObjectHandle dict);
   // `cut` compressed into `out`.

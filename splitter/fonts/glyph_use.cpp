@@ -109,6 +109,24 @@ class TextOps : public ContentReader {
   int depth_;
 };
 
+std::vector<QPDFObjectHandle> appearances(QPDFObjectHandle page) {
+  std::vector<QPDFObjectHandle> streams;
+  QPDFObjectHandle annots = page.getKey("/Annots");
+  if (!annots.isArray()) return streams;
+  for (auto& annot : annots.aitems()) {
+    QPDFObjectHandle ap = entry(annot, "/AP");
+    for (const char* state : {"/N", "/R", "/D"}) {
+      QPDFObjectHandle look = entry(ap, state);
+      if (look.isStream())
+        streams.push_back(look);
+      else if (look.isDictionary())
+        for (auto& [key, value] : look.ditems())
+          if (value.isStream()) streams.push_back(value);
+    }
+  }
+  return streams;
+}
+
 void GlyphUse::hold(QPDFObjectHandle font, const std::string& why) {
   if (font.isIndirect())
     held_.emplace(font.getObjGen(), why);
@@ -259,23 +277,8 @@ bool GlyphUse::collect(QPDFObjectHandle page, QPDFObjectHandle acroform) {
   } catch (std::exception&) {
     certain = false;
   }
-  QPDFObjectHandle annots = page.getKey("/Annots");
-  if (annots.isArray())
-    for (auto& annot : annots.aitems()) {
-      QPDFObjectHandle ap = entry(annot, "/AP");
-      for (const char* state : {"/N", "/R", "/D"}) {
-        QPDFObjectHandle look = entry(ap, state);
-        std::vector<QPDFObjectHandle> streams;
-        if (look.isStream())
-          streams.push_back(look);
-        else if (look.isDictionary())
-          for (auto& [key, value] : look.ditems())
-            if (value.isStream()) streams.push_back(value);
-        for (auto& stream : streams)
-          if (!draw(stream, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull(), 1))
-            certain = false;
-      }
-    }
+  for (auto& stream : appearances(page))
+    if (!draw(stream, QPDFObjectHandle::newNull(), QPDFObjectHandle::newNull(), 1)) certain = false;
   return certain;
 }
 

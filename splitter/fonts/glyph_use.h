@@ -19,6 +19,9 @@ struct FontCodes {
   std::vector<std::uint16_t> listed;  // a Type 0 font's codes shown, each once
 };
 
+// The appearance streams of the page's annotations, in every state.
+std::vector<QPDFObjectHandle> appearances(QPDFObjectHandle page);
+
 class GlyphUse {
  public:
   // Walks what the page draws: its content, the form XObjects, tiling patterns and soft masks

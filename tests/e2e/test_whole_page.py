@@ -1,17 +1,19 @@
 """A page file is its page, whole, through the real program: it renders like the page in its source (a
 group of optional content that the document hides stays hidden), its links lead to their pages in the
 set's own files, and it keeps the catalog entries that speak for every page. Page files of signed,
-PDF/A-1 and encrypted sources are the same bytes from data\\pdftk.exe as from the native build."""
+PDF/A-1 and encrypted sources are the same bytes from data\\pdftk.exe as from the native build. A
+page file's embedded font holds the glyphs its page draws, and the page still looks as it did."""
 import json
 import os
 import shutil
 import subprocess
+import zlib
 from pathlib import Path
 
 import pytest
 from PIL import Image
 
-from pdfs import GREEN_BOX, RED_BOX, XMP, make_pdf, make_whole_pdf, page_files
+from pdfs import GREEN_BOX, RED_BOX, XMP, make_pdf, make_whole_pdf, page_files, stream, write_pdf
 from userflow import DROP_AT, SUCCESS, dismiss_done, done_text, start_ready
 
 REPO = Path(__file__).resolve().parents[2]
@@ -114,3 +116,61 @@ def test_signed_pdfa_and_encrypted_sources_give_the_same_bytes_from_both_builds(
         names = sorted(p.name for p in native.iterdir())
         assert names and names == sorted(p.name for p in win.iterdir()), src.name
         assert [(win / n).read_bytes() for n in names] == [(native / n).read_bytes() for n in names], src.name
+
+
+SERIF = Path("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf")
+
+
+def make_serif_pdf(path, lines):
+    """A page for each line of text, in DejaVu Serif embedded whole."""
+    font = SERIF.read_bytes()
+    objects = [b"<< /Type /Catalog /Pages 2 0 R >>",
+               b"<< /Type /Pages /Count %d /Kids [%s] >>" % (
+                   len(lines), b" ".join(b"%d 0 R" % (6 + 2 * k) for k in range(len(lines)))),
+               b"<< /Type /Font /Subtype /TrueType /BaseFont /DejaVuSerif /FirstChar 32 /LastChar 126 "
+               b"/Widths [%s] /Encoding /WinAnsiEncoding /FontDescriptor 4 0 R >>" % b" ".join([b"600"] * 95),
+               b"<< /Type /FontDescriptor /FontName /DejaVuSerif /Flags 32 /FontBBox [-770 -347 2105 1109] "
+               b"/ItalicAngle 0 /Ascent 928 /Descent -236 /CapHeight 729 /StemV 80 /FontFile2 5 0 R >>",
+               stream(zlib.compress(font), b"/Filter /FlateDecode /Length1 %d " % len(font))]
+    for k, line in enumerate(lines):
+        objects.append(b"<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents %d 0 R "
+                       b"/Resources << /Font << /F1 3 0 R >> >> >>" % (7 + 2 * k))
+        objects.append(stream(b"BT /F1 36 Tf 72 700 Td (%s) Tj ET" % line))
+    return write_pdf(path, objects, 1)
+
+
+def font_program(pdf):
+    """The decoded TrueType program that the page file's font embeds."""
+    obj = objects(pdf)
+    resolved = lambda value: obj(value) if isinstance(value, str) and value.endswith(" R") else value
+    font = resolved(resolved(resolved(obj("3 0 R")["/Resources"])["/Font"])["/F1"])
+    number = resolved(font["/FontDescriptor"])["/FontFile2"].split()[0]
+    return subprocess.run(["qpdf", f"--show-object={number}", "--filtered-stream-data", str(pdf)],
+                          capture_output=True, check=True, timeout=60).stdout
+
+
+@pytest.mark.cost(8)
+def test_page_files_carry_only_the_glyphs_their_pages_draw(app, workdir, tmp_path):
+    lines = [b"Hamburgefonstiv", b"Quick zephyrs"]
+    src = make_serif_pdf(tmp_path / "serif.pdf", lines)
+    start_ready(app)
+
+    app.drop_files([src], at=DROP_AT)
+
+    assert done_text(app) == SUCCESS
+    dismiss_done(app)
+    files = page_files(workdir, "serif")
+    assert len(files) == 2
+    whole = SERIF.read_bytes()
+    for n, page_file in enumerate(files, 1):
+        assert list(render(src, n, tmp_path / f"src{n}").getdata()) == \
+            list(render(page_file, 1, tmp_path / f"page{n}").getdata()), f"{page_file.name} looks different"
+        program = font_program(page_file)
+        assert program[:4] == whole[:4] and len(program) < len(whole) // 3, page_file.name
+    assert font_program(files[0]) != font_program(files[1])
+
+    # The Windows build writes what the native one does.
+    alone = tmp_path / "alone"
+    alone.mkdir()
+    subprocess.run([str(NATIVE), str(src), "burst"], cwd=alone, check=True, capture_output=True, timeout=60)
+    assert [p.read_bytes() for p in page_files(alone, "serif")] == [p.read_bytes() for p in files]

@@ -7,6 +7,7 @@ implementation of its own, so that the tests do not check the subsetter against 
   font_fixtures.py type1-glyphs F   the glyph names of a Type 1 program, and its subroutine count
   font_fixtures.py ttf-glyphs F     the glyphs with outlines of a TrueType program, after checking
                                     every table checksum and head.checkSumAdjustment
+  font_fixtures.py ttf-small OUT    a TrueType program of a few kilobytes: DejaVu Sans's "a" to "z"
   font_fixtures.py cff OUT          the bare CFF program of an OpenType font
   font_fixtures.py cff-glyphs F     the glyphs of a bare CFF program that draw anything (more than
                                     a bare endchar)"""
@@ -72,6 +73,19 @@ def ttf_glyphs(path):
     print(" ".join(name for name in font.getGlyphOrder() if glyf[name].numberOfContours != 0))
 
 
+def ttf_small(out):
+    import logging
+    from fontTools import subset
+    logging.getLogger("fontTools").setLevel(logging.ERROR)
+    font = TTFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", recalcTimestamp=False)
+    options = subset.Options()
+    options.notdef_outline = True
+    cut = subset.Subsetter(options)
+    cut.populate(text="abcdefghijklmnopqrstuvwxyz")
+    cut.subset(font)
+    font.save(out)
+
+
 def cff(out):
     open(out, "wb").write(TTFont(OTF).reader["CFF "])
 
@@ -85,4 +99,4 @@ def cff_glyphs(path):
     print(" ".join(sorted(name for name in top.charset if strings.getItemAndSelector(name)[0].bytecode != b"\x0e")))
 
 
-{"type1": type1, "type1-glyphs": type1_glyphs, "ttf-glyphs": ttf_glyphs, "cff": cff, "cff-glyphs": cff_glyphs}[sys.argv[1]](sys.argv[2])
+{"type1": type1, "type1-glyphs": type1_glyphs, "ttf-glyphs": ttf_glyphs, "ttf-small": ttf_small, "cff": cff, "cff-glyphs": cff_glyphs}[sys.argv[1]](sys.argv[2])

@@ -381,3 +381,31 @@ TEST(Fonts, WholeWhenInDoubtAndTheSameEveryRun) {
   ASSERT_EQ(first.size(), 2u);
   for (auto& f : first) EXPECT_EQ(read_file(f), read_file(second / f.filename())) << f;
 }
+
+// A program of a few kilobytes stays whole, on a page with a large one that is cut down and on a
+// page of its own, which is not read for its text at all.
+TEST(Fonts, SmallProgramsStayWhole) {
+  TempDir dir;
+  fs::path small_path = dir.path / "small.ttf";
+  fixtures("ttf-small", small_path);
+  std::string small = read_file(small_path);
+  ASSERT_LT(small.size(), 16u << 10);
+  Doc doc;
+  QPDFObjectHandle file = doc.stream(small, "<</Length1 " + std::to_string(small.size()) + ">>");
+  QPDFObjectHandle little =
+      doc.simple("/TrueType", "/DejaVuSans", doc.descriptor("/DejaVuSans", "/FontFile2", file, 32),
+                 name("/WinAnsiEncoding"));
+  QPDFObjectHandle serif = doc.truetype(kDejaVuSerif, 32, name("/WinAnsiEncoding"));
+  doc.page("BT /A 12 Tf 10 10 Td (ab) Tj /S 12 Tf (se) Tj ET",
+           fonts({{"/A", little}, {"/S", serif}}));
+  doc.page("BT /A 12 Tf 10 10 Td (z) Tj ET", fonts({{"/A", little}}));
+  auto files = burst(dir, doc);
+  ASSERT_EQ(files.size(), 2u);
+  for (auto& f : files) {
+    Program kept(f, "/A", "/FontFile2");
+    EXPECT_TRUE(kept.data == small) << f;
+    EXPECT_NE(kept.descriptor.find("/FontName /DejaVuSans"), std::string::npos) << f;
+  }
+  EXPECT_EQ(words(fixtures("ttf-glyphs", Program(files[0], "/S", "/FontFile2").path)),
+            (std::set<std::string>{".notdef", "e", "s"}));
+}
