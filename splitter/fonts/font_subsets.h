@@ -17,10 +17,10 @@
 
 namespace pagerift::splitter::fonts {
 
-// Type 1 and TrueType programs are subset, keeping their format, glyph ids, codes and every
-// font-level table or dictionary; the font descriptor's /CharSet and /CIDSet are made to list
-// what the subset holds, and a font that was whole gets a subset tag derived from its glyphs.
-// Everything else stays whole, counted by reason.
+// Type 1, TrueType and CFF programs of 32 kB or more are subset, keeping their format, glyph
+// ids, codes and every font-level table or dictionary; the font descriptor's /CharSet and
+// /CIDSet are made to list what the subset holds, and a font that was whole gets a subset tag
+// derived from its glyphs. Everything else stays whole, counted by reason.
 class FontSubsets {
  public:
   explicit FontSubsets(QPDF& pdf);
