@@ -55,24 +55,20 @@ bool worth_subsetting(QPDFObjectHandle program) {
   return !length.isInteger() || length.getIntValue() >= kWorthSubsetting;
 }
 
-QPDFObjectHandle key_of(QPDFObjectHandle dict, const char* key) {
-  return dict.isDictionary() ? dict.getKey(key) : QPDFObjectHandle::newNull();
-}
-
 }  // namespace
 
 // Through the page's resources and those of everything they hold (forms, patterns, soft masks,
 // Type 3 fonts) and of its annotations' appearances, without reading any content: a page whose
 // programs are all too small is not read for its text at all.
 bool FontSubsets::worth_reading(QPDFObjectHandle page) {
-  std::vector<QPDFObjectHandle> todo{key_of(page, "/Resources")};
+  std::vector<QPDFObjectHandle> todo{entry(page, "/Resources")};
   std::set<QPDFObjGen> seen, small;
   auto add = [&](QPDFObjectHandle holder) {
     if (holder.isStream()) {
       if (holder.isIndirect() && !seen.insert(holder.getObjGen()).second) return;
       holder = holder.getDict();
     }
-    QPDFObjectHandle resources = key_of(holder, "/Resources");
+    QPDFObjectHandle resources = entry(holder, "/Resources");
     if (resources.isDictionary()) todo.push_back(resources);
   };
   for (auto& stream : appearances(page)) add(stream);
@@ -82,26 +78,26 @@ bool FontSubsets::worth_reading(QPDFObjectHandle page) {
     QPDFObjectHandle resources = todo.back();
     todo.pop_back();
     if (resources.isIndirect() && !seen.insert(resources.getObjGen()).second) continue;
-    QPDFObjectHandle fonts = key_of(resources, "/Font");
+    QPDFObjectHandle fonts = entry(resources, "/Font");
     if (fonts.isDictionary())
       for (auto& [name, font] : fonts.ditems()) {
-        if (key_of(font, "/Subtype").isNameAndEquals("/Type3")) add(font);
-        QPDFObjectHandle descriptor = key_of(described(font), "/FontDescriptor");
+        if (entry(font, "/Subtype").isNameAndEquals("/Type3")) add(font);
+        QPDFObjectHandle descriptor = entry(described(font), "/FontDescriptor");
         for (const char* key : {"/FontFile", "/FontFile2", "/FontFile3"}) {
-          QPDFObjectHandle program = key_of(descriptor, key);
+          QPDFObjectHandle program = entry(descriptor, key);
           if (!program.isStream()) continue;
           if (worth_subsetting(program)) return true;
           small.insert(program.getObjGen());
         }
       }
     for (const char* type : {"/XObject", "/Pattern"}) {
-      QPDFObjectHandle dict = key_of(resources, type);
+      QPDFObjectHandle dict = entry(resources, type);
       if (dict.isDictionary())
         for (auto& [name, value] : dict.ditems()) add(value);
     }
-    QPDFObjectHandle states = key_of(resources, "/ExtGState");
+    QPDFObjectHandle states = entry(resources, "/ExtGState");
     if (states.isDictionary())
-      for (auto& [name, state] : states.ditems()) add(key_of(key_of(state, "/SMask"), "/G"));
+      for (auto& [name, state] : states.ditems()) add(entry(entry(state, "/SMask"), "/G"));
   }
   counts_["whole: too small to pay"] += small.size();
   return false;

@@ -71,7 +71,7 @@ class FontSubsets {
   std::map<QPDFObjGen, Packed> packed_by_program_;
   std::size_t packed_bytes_ = 0;
   std::map<QPDFObjGen, CodeNames> encodings_;
-  std::string data_, packed_;
+  std::string packed_;
   // What the page file carries is compressed at zlib's fastest setting. The dropped charstrings
   // of a CFF subset are zeros, which any setting takes away.
   Deflater deflater_{1};

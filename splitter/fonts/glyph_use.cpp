@@ -13,10 +13,6 @@ namespace {
 // Forms within forms, patterns, glyph procedures: deeper than any real document nests them.
 constexpr int kMaxDepth = 24;
 
-QPDFObjectHandle entry(QPDFObjectHandle dict, const char* key) {
-  return dict.isDictionary() ? dict.getKey(key) : QPDFObjectHandle::newNull();
-}
-
 // The font names a default appearance string (/DA) sets with Tf.
 class DefaultAppearance : public ContentReader {
  public:
@@ -108,6 +104,10 @@ class TextOps : public ContentReader {
   std::vector<QPDFObjectHandle> saved_;
   int depth_;
 };
+
+QPDFObjectHandle entry(QPDFObjectHandle dict, const char* key) {
+  return dict.isDictionary() ? dict.getKey(key) : QPDFObjectHandle::newNull();
+}
 
 std::vector<QPDFObjectHandle> appearances(QPDFObjectHandle page) {
   std::vector<QPDFObjectHandle> streams;

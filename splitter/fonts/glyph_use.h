@@ -19,6 +19,9 @@ struct FontCodes {
   std::vector<std::uint16_t> listed;  // a Type 0 font's codes shown, each once
 };
 
+// `dict`'s entry for `key`; null when `dict` is no dictionary.
+QPDFObjectHandle entry(QPDFObjectHandle dict, const char* key);
+
 // The appearance streams of the page's annotations, in every state.
 std::vector<QPDFObjectHandle> appearances(QPDFObjectHandle page);
 
